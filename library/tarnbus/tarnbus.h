@@ -1,0 +1,123 @@
+/*
+ * tarnbus: a BiSS master library.
+ *
+ * The flat interface: plain C functions that open an adapter, configure the BiSS master chip behind it
+ * and move slave registers. Every function returns a BissEnum code as a signed 32-bit integer; 0 is
+ * success. A handle comes from OpenInterface and stays valid until CloseInterface, whether or not its
+ * adapter came up. The library starts no threads and takes no locks: use it from one thread at a time.
+ *
+ * Driver libraries are loaded at run time: the D2XX-compatible USB driver from the path in the
+ * environment variable TARNBUS_FTD2XX, else "libftd2xx.so"; the parallel-port driver from
+ * TARNBUS_DLPORTIO, else "libdlportio.so"; the kind-5 driver from TARNBUS_SY2D, else "libsy2d.so".
+ *
+ * This header is plain C and may be included from C or C++.
+ */
+#ifndef TARNBUS_H
+#define TARNBUS_H
+
+#include <stdint.h>
+
+#include "tarnbus_export.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Result of every library operation. Two names are cut at 22 characters on purpose. */
+typedef enum BissEnum {
+    BISS_OK = 0,                 /* success */
+    BISS_INVALID_HANDLE = 1,     /* the handle's slot is not open; also: no free handle (OpenInterface) */
+    BISS_INVALID_INTERFACE = 2,  /* interface kind above 5, or no interface active */
+    BISS_INTERFACE_NOT_FOU = 3,  /* the driver library of the selected kind cannot be loaded */
+    BISS_MASTERCOMM_FAILED = 4,  /* a transfer with the master chip failed or read back another value */
+    BISS_INVALID_MASTERADR = 5,  /* parallel-port kinds: master register address above 255 */
+    BISS_INVALID_MASTERDAT = 6,  /* parallel-port kinds: master register data above 255 */
+    BISS_INVALID_PARAMETER = 7,  /* bad item, slave index, count or pointer */
+    BISS_INIT_FAILED = 8,        /* a time limit of InitBissComm ran out */
+    BISS_TIMEOUT = 9,            /* slave and sensor transfers */
+    BISS_REGERROR = 10,          /* slave register transfers in register mode C */
+    BISS_COMM_FAILED = 11        /* slave and sensor transfers: no or incomplete answer */
+} BissEnum;
+
+/* Adapter kinds. */
+typedef enum InterfaceEnum {
+    INTERFACE_NONE = 0,
+    INTERFACE_LPT1 = 1,  /* parallel port, bus cycle variant 1 */
+    INTERFACE_LPT2 = 2,  /* parallel port, bus cycle variant 2 */
+    INTERFACE_LPT3 = 3,  /* parallel port, bit-serial */
+    INTERFACE_USB = 4,   /* FTDI USB adapter in MPSSE mode */
+    INTERFACE_SY2D = 5   /* probed only; has no transport */
+} InterfaceEnum;
+
+/* Version of the detected master chip. */
+typedef enum MasterVersionEnum {
+    MASTER_VERSION_UNKNOWN = 0,
+    MASTER_VERSION_1 = 1,
+    MASTER_VERSION_2 = 2
+} MasterVersionEnum;
+
+/* Master configuration items (SetMasterConfig, GetMasterConfig). Items marked "per slave" hold one
+ * value for each slave index 0..7. */
+typedef enum MasterConfigEnum {
+    MC_LPT_MODE = 0,          /* cycle start mode of the cycle steps: 0 single, 1 automatic, 2 stop */
+    MC_F5_BIT0 = 1,           /* layout 2: register 0xF5 = value & 1 */
+    MC_E5_LOW_BITS = 2,       /* layout 1: register 0xE5 = value & 7 */
+    MC_DATA1_LENGTH = 3,      /* per slave: length of data word 1, 1..64, 0 = off */
+    MC_DATA1_CRCPOLY = 4,     /* per slave: CRC polynomial of data word 1 (reads back odd) */
+    MC_DATA1_BIT7 = 5,        /* per slave, bool */
+    MC_DATA2_LENGTH = 6,      /* per slave: length of data word 2, 1..64, 0 = off */
+    MC_DATA2_CRCPOLY = 7,     /* per slave: CRC polynomial of data word 2 (reads back odd) */
+    MC_DATA2_BIT7 = 8,        /* per slave, bool */
+    MC_STORED_9 = 9,          /* starts at 1; not written to the master */
+    MC_DATA1_FLAG_A = 10,     /* per slave, bool */
+    MC_DATA2_FLAG_A = 11,     /* per slave, bool */
+    MC_SLAVE_MODE_C = 12,     /* per slave, bool: slave registers by register mode C instead of B */
+    MC_DATA1_FLAG_B = 13,     /* per slave, bool */
+    MC_DATA2_FLAG_B_BOTH = 14,/* per slave: sets items 15 and 16; reads item 15 */
+    MC_DATA2_FLAG_B = 15,     /* per slave, bool */
+    MC_STORED_16 = 16,        /* per slave, bool; stored only */
+    MC_E5_BIT0 = 17,          /* bool: layout 2b register 0xE5 */
+    MC_EC_VALUE = 18,         /* layout 2b: register 0xEC */
+    MC_STORED_19 = 19,        /* per slave, 8 bits; stored only */
+    MC_E6_LOW5 = 20,          /* layout 2: bits 4..0 of register 0xE6 */
+    MC_E6_HIGH3 = 21          /* layout 2: bits 7..5 of register 0xE6 */
+} MasterConfigEnum;
+
+/* Every pointer argument below must be valid; a null pointer gives BISS_INVALID_PARAMETER and nothing
+ * is written. */
+
+/*
+ * Opens an adapter of kind ulInterface. strText carries the parallel-port base as "0x378" for kinds
+ * 1 to 3 and is ignored by the other kinds. pulReserved1 and pulReserved2 are ignored (they may be null).
+ * The new handle (1..255) is written to *pulHandle even when the result is an error; close it then.
+ * When all 255 handles have been handed out, the result is BISS_INVALID_HANDLE, *pulHandle is set to 0
+ * (never a valid handle) and every open handle stays as it was.
+ */
+TARNBUS_EXPORT int32_t TARNBUS_API OpenInterface(uint32_t ulInterface, const char *strText,
+                                                 uint32_t *pulReserved1, uint32_t *pulReserved2,
+                                                 uint32_t *pulHandle);
+TARNBUS_EXPORT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle);
+
+/* One master register. A mask other than 0xFFFFFFFF reads the register first and changes only the
+ * bits set in the mask. */
+TARNBUS_EXPORT int32_t TARNBUS_API WriteMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulData,
+                                               uint32_t ulMask);
+TARNBUS_EXPORT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t *pulData);
+
+/* Master configuration: items are stored by SetMasterConfig without touching the hardware and written
+ * by WriteMasterConfig (ulForce 0: only registers whose value changed). Slave index 0..7. */
+TARNBUS_EXPORT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
+                                                   uint32_t ulValue);
+TARNBUS_EXPORT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
+                                                   uint32_t *pulValue);
+TARNBUS_EXPORT int32_t TARNBUS_API WriteMasterConfig(uint32_t ulHandle, uint32_t ulForce);
+TARNBUS_EXPORT int32_t TARNBUS_API ReadMasterConfig(uint32_t ulHandle);
+
+/* The master's start-up handshake. */
+TARNBUS_EXPORT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TARNBUS_H */

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the program need, when any is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  clang libclang-rt-14-dev           # libFuzzer targets
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libjpeg62-turbo-dev fonts-dejavu-core
+  srecord binutils                   # Intel HEX files checked against tools no one here wrote
+  xvfb xauth                         # the program's smoke test under a real X server
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Some packages are missing and this is not root: run as root, or install them: ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

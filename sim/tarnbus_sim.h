@@ -1,0 +1,96 @@
+/*
+ * Control interface of the simulated adapter, libftd2xx-sim.so.
+ *
+ * libftd2xx-sim.so is a D2XX-compatible driver library (FT_Open, FT_Write, ...) behind which sits a
+ * simulated FTDI device in MPSSE mode, the BiSS master chip on its SPI link, and a BiSS line with up to
+ * eight slaves, slave 0 being an encoder. The library under test loads the same file by path
+ * (TARNBUS_FTD2XX), so a test that links this library and the library under test see one world.
+ *
+ * Everything is process-wide and single-threaded, like the library it serves.
+ */
+#ifndef TARNBUS_SIM_H
+#define TARNBUS_SIM_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define TBSIM_EXPORT __attribute__((visibility("default")))
+
+/* Back to the scenario named by TARNBUS_SIM_SCENARIO, or the built-in default when it is not set:
+ * fresh master and slaves, encoder RAM loaded from its EEPROM, every fault off, counters and logs
+ * cleared, no device open. */
+TBSIM_EXPORT void tbsim_reset(void);
+
+/* Back to the built-in default scenario whatever the environment says. */
+TBSIM_EXPORT void tbsim_reset_default(void);
+
+/* Loads a scenario file (replaces the whole world as tbsim_reset does). 0 on success; -1 with a
+ * message for tbsim_last_error() when the file cannot be read or holds an unknown key or bad value. */
+TBSIM_EXPORT int tbsim_load_scenario(const char *path);
+TBSIM_EXPORT const char *tbsim_last_error(void);
+
+/* Faults, switched on and off while running. arg is used where the fault says so. */
+typedef enum tbsim_fault {
+    TBSIM_ADAPTER_ABSENT = 0,         /* FT_Open finds no device (FT_DEVICE_NOT_FOUND) */
+    TBSIM_ADAPTER_UNPLUGGED = 1,      /* every call on an open device fails with FT_IO_ERROR */
+    TBSIM_MASTER_SILENT = 2,          /* the master chip ignores every frame; data in reads 0xFF */
+    TBSIM_INSTRUCTION_NOT_TAKEN = 3,  /* instructions stay in the instruction register, nothing runs */
+    TBSIM_NO_EOT = 4,                 /* end of transmission never comes (the master stays busy) */
+    TBSIM_ENCODER_ABSENT = 5,         /* slave 0 does not answer on the BiSS line */
+    TBSIM_ENCODER_REPLACED = 6,       /* another encoder (other serial number) sits at slave 0 */
+    TBSIM_SHORT_TRANSFER = 7,         /* register transfers break off after arg registers */
+    TBSIM_SHORT_DEVICE_READ = 8,      /* FT_Read delivers at most arg bytes per call, status FT_OK */
+    TBSIM_DEVICE_WRITE_FAILS = 9,     /* after arg more successful FT_Write calls, FT_Write fails
+                                         with FT_IO_ERROR and writes nothing */
+    TBSIM_SHORT_DEVICE_WRITE = 10,    /* FT_Write takes one byte less than asked, status FT_OK */
+    TBSIM_EEPROM_READ_FAILS = 11,     /* FT_EE_Read answers FT_EEPROM_READ_FAILED */
+    TBSIM_FAULT_COUNT
+} tbsim_fault;
+TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);
+
+/* The master chip: version 1 or 2 with the id (register 0xEB) and revision (0xEA) it reports. A
+ * version-2 master reports an id with bit 7 or 6 set; a version-1 master one with both clear. */
+TBSIM_EXPORT void tbsim_set_master(int version, uint8_t id, uint8_t revision);
+TBSIM_EXPORT uint8_t tbsim_master_get(uint8_t address);
+TBSIM_EXPORT void tbsim_master_set(uint8_t address, uint8_t value);
+
+/* Slave registers (slave 0..7, address 0..127), as the slave holds them, bypassing the line. */
+TBSIM_EXPORT int tbsim_slave_count(void);
+TBSIM_EXPORT uint8_t tbsim_slave_get(unsigned slave, unsigned address);
+TBSIM_EXPORT void tbsim_slave_set(unsigned slave, unsigned address, uint8_t value);
+/* Power cycle of the encoder: its RAM block (0..5) takes the EEPROM block (16..21). */
+TBSIM_EXPORT void tbsim_encoder_power_cycle(void);
+
+/* What the device was asked to do. */
+typedef struct tbsim_counters {
+    uint64_t opens, closes, writes, reads, purges, set_timeouts, set_latency, set_bitmode, ee_reads;
+    uint64_t bytes_written; /* bytes accepted by FT_Write */
+    uint64_t bytes_read;    /* bytes delivered by FT_Read */
+} tbsim_counters;
+TBSIM_EXPORT void tbsim_get_counters(tbsim_counters *out);
+
+/* Logs, cleared by tbsim_clear_logs() and by every reset. */
+/* Every D2XX call in order: name ("FT_Write", ...) and, for FT_Write and FT_Read, the bytes. */
+TBSIM_EXPORT size_t tbsim_call_count(void);
+TBSIM_EXPORT const char *tbsim_call_name(size_t index);
+TBSIM_EXPORT size_t tbsim_call_bytes(size_t index, uint8_t *buffer, size_t size); /* returns the length */
+/* Every SPI frame the master chip took, decoded: 'W' write or 'R' read, the register address and the
+ * value written or clocked out. */
+typedef struct tbsim_master_access {
+    char op;
+    uint8_t address;
+    uint8_t value;
+} tbsim_master_access;
+TBSIM_EXPORT size_t tbsim_master_log_count(void);
+TBSIM_EXPORT int tbsim_master_log_get(size_t index, tbsim_master_access *out); /* 0 ok, -1 out of range */
+TBSIM_EXPORT void tbsim_clear_logs(void); /* also zeroes the counters */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TARNBUS_SIM_H */

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite: a normal build, the same again with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then every fuzz target for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/install-deps.sh
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "build and test"
+cmake --preset default >/dev/null
+cmake --build --preset default
+ctest --preset default
+
+step "build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
+
+step "fuzz targets"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz
