@@ -1,0 +1,194 @@
+// Rotaconf's model: the article-type catalogue "Encoder.cfg", the settings "Rotaconf.ini" with the
+// two-language text table, and the encoder device model on top of the library binding.
+#pragma once
+
+#include "BissCom.h"
+#include "UserMessages.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+class QIODevice;
+class QWidget;
+
+// ---------------------------------------------------------------------------------------------------
+// Catalogue
+
+// One catalogue entry: the register values that give one output pulse count for an article type and
+// basic resolution.
+class TConfig {
+public:
+    int32_t ArtType = 0;
+    QString Comment;        // name of the article type; empty in filtered copies
+    uint32_t BaseCount = 0; // basic resolution
+    uint32_t PulseCount = 0;
+    int16_t InterpolCode = 0; // 5-bit setting code (configuration byte 0, bits 0..4)
+    int16_t Divider = 0;      // 15-bit divider (configuration bytes 4..5)
+    int32_t Spare1 = 0;       // stored in the file, not interpreted
+    int32_t Spare2 = 0;       // stored in the file, not interpreted
+    uint32_t ListValue = 0;   // second column of the manual selection list
+    int64_t Spare3 = 0;       // stored in the file, not interpreted
+    uint8_t ListByte = 0;     // third column of the manual selection list
+
+    // Copies every numeric field, leaves Comment empty.
+    void CopyNumbers(const TConfig &From);
+};
+
+// One article-type text.
+class TArtTypeComment {
+public:
+    int32_t Id = 0;
+    QString Text;
+};
+
+class TArtTypeCommentList {
+public:
+    void Clear();
+    int Count() const { return static_cast<int>(Items.size()); }
+    TArtTypeComment *At(int Index) const; // nullptr when out of range
+    TArtTypeComment *AddNew();
+    // Reads the comment section (count, then the records). Every announced record is appended; after
+    // the first short read the rest stay empty. False on a short read, or when a count or length
+    // announces more than the stream still holds (nothing of that size is allocated).
+    bool ReadFromStream(QIODevice &Stream);
+    // Text of the first comment with that id, else "unknown".
+    QString TextOf(int32_t Id) const;
+
+private:
+    std::vector<std::unique_ptr<TArtTypeComment>> Items;
+};
+
+// The catalogue, or a scratch list of filtered copies (whose comment list stays empty). Entries keep
+// their address for the life of the list, until Clear.
+class TConfigList {
+public:
+    TConfigList();
+    ~TConfigList();
+    TConfigList(const TConfigList &) = delete;
+    TConfigList &operator=(const TConfigList &) = delete;
+
+    TArtTypeCommentList Comments;
+
+    // Reads "Encoder.cfg"; every failure is reported through UserMessages().Error. True when the
+    // whole file was read.
+    bool LoadFromFile(const QString &FileName);
+    void Clear();
+    int Count() const { return static_cast<int>(Items.size()); }
+    TConfig *At(int Index) const; // file order, 0-based; nullptr when out of range
+    TConfig *AddCopy(const TConfig &From);
+
+    // Clears Dest, then appends copies of the entries of that article type, in catalogue order.
+    void FilterByArtType(int32_t Key, TConfigList &Dest) const;
+    // Clears Dest, then appends copies of the entries of that basic resolution; negative: none.
+    void FilterByBaseCount(TConfigList &Dest, int64_t Value) const;
+    // First entry (catalogue order) with that code and divider, or nullptr.
+    TConfig *FindBySetting(int Code, int Divider) const;
+    // First entry with that pulse count, or nullptr.
+    TConfig *FindByPulseCount(uint32_t Count) const;
+    // Clears List, then adds the decimal basic resolution of each entry once, in catalogue order.
+    void BaseCountTexts(QStringList &List) const;
+
+    // Shows the manual selection window modally over Owner and returns its modal result. Lives with
+    // the windows; neither the logic library nor the command line calls it.
+    int ManualSelection(QWidget *Owner, int LangBase);
+
+private:
+    std::vector<std::unique_ptr<TConfig>> Items;
+};
+
+// ---------------------------------------------------------------------------------------------------
+// Settings and texts
+
+// "Rotaconf.ini" in the user's configuration directory ($XDG_CONFIG_HOME, else ~/.config):
+// [Main] Top, Left and [System] Lang, and the language base that selects the texts.
+class TRC_Option {
+public:
+    static constexpr const char *FileName = "Rotaconf.ini";
+
+    int32_t Top = 200;
+    int32_t Left = 300;
+    int32_t LangBase = 0; // 0 English, 1000 German
+
+    // Full path of the settings file.
+    static QString FilePath();
+    // Missing file, section, key or a value that is no number: that key's default. Lang is clamped
+    // to 0..1.
+    void Load();
+    void Save() const;
+
+    // The text LangBase + Id (Id 1..35); empty when there is none.
+    QString Text(int Id) const { return TextOf(LangBase + Id); }
+    // The text of an absolute id: 1..35 English, 1001..1035 German; empty for any other.
+    static QString TextOf(int AbsoluteId);
+};
+
+// ---------------------------------------------------------------------------------------------------
+// Encoder device model
+
+enum ConnectionState : int { Connected = 0, EncoderMissing = 1, AdapterMissing = 2 };
+
+class TRC_Device {
+public:
+    TRC_Device();  // creates Catalogue, Com, Options (and loads them), then ErrorLog
+    ~TRC_Device(); // saves the settings, then frees Options, Catalogue, Com
+    TRC_Device(const TRC_Device &) = delete;
+    TRC_Device &operator=(const TRC_Device &) = delete;
+
+    QStringList ErrorLog;
+
+    // Rating plate (register addresses 32..55, 56..87)
+    uint8_t ArtType = 0;
+    uint32_t BaseCount = 0;
+    QString ProductCode;      // at most 6 characters
+    QString SecondText;       // at most 6 characters, read and not used
+    QString SerialNumber;     // at most 7 characters
+    QString OrderDesignation; // 32 characters as stored (a zero character ends what is shown)
+    // Factory block (88..95)
+    uint16_t FactoryDivider = 0;
+    uint32_t FactoryPulseCount = 0;
+    uint8_t FactoryDirection = 0;
+    uint8_t FactoryZeroPulse = 0;
+    // Current configuration (RAM block 0..5); PulseCount is looked up in the catalogue by the caller
+    uint16_t InterpolCode = 0;
+    uint16_t Divider = 0;
+    uint32_t PulseCount = 0;
+    uint8_t Direction = 0; // 0 or 1
+    uint8_t ZeroPulse = 0; // mode 0..6
+
+    std::unique_ptr<TConfigList> Catalogue;
+    std::unique_ptr<TBissCom> Com;
+    std::unique_ptr<TRC_Option> Options;
+
+    // Register traffic of slave 0, selector 0.
+    bool ReadBlock(uint32_t Address, std::span<uint8_t> Buffer);
+    bool WriteBlock(uint32_t Address, std::span<const uint8_t> Bytes);
+
+    bool OpenAdapter(); // USB adapter, empty name
+    bool CloseAdapter();
+    bool ConfigureMaster(); // the master item sequence, stopping at the first refused item
+    bool ApplyMasterConfig(); // force 1
+    bool StartComm();
+    bool ReopenAndConfig();
+    int32_t Probe(); // raw library code of a one-register read at 32
+    ConnectionState CheckConnection();
+
+    bool ReadRatingPlate();
+    // Which 0: RAM block at 0; 1: EEPROM block at 16; anything else fails without reading.
+    bool ReadConfigBlock(int Which, uint16_t &Code, uint8_t &Direction, uint8_t &Mode, uint16_t &Divider);
+    bool ReadActualConfig();
+    // Target 1: EEPROM only, 0: RAM only, 2: EEPROM then RAM. Read-modify-write of each block.
+    bool WriteConfig(int Code, int Direction, int Divider, int Mode, int Target);
+    bool LoadFactorySettings(const TConfigList &Catalogue);
+    // True when the plate could be read; Same: the same encoder as read at Init; Blank: no basic
+    // resolution on the plate.
+    bool CheckSameEncoder(bool &Same, bool &Blank);
+
+    // Shows the register view modally. Lives with the windows; neither the logic library nor the
+    // command line calls it.
+    void ShowRegisters(QWidget *Owner = nullptr);
+};
