@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -77,6 +78,9 @@ public:
     // Reads "Encoder.cfg"; every failure is reported through UserMessages().Error. True when the
     // whole file was read.
     bool LoadFromFile(const QString &FileName);
+    // Steps after the file was found: clears the catalogue and reads Stream as "Encoder.cfg";
+    // FileName only names it in messages.
+    bool LoadFromDevice(QIODevice &Stream, const QString &FileName);
     void Clear();
     int Count() const { return static_cast<int>(Items.size()); }
     TConfig *At(int Index) const; // file order, 0-based; nullptr when out of range
@@ -98,6 +102,9 @@ public:
     int ManualSelection(QWidget *Owner, int LangBase);
 
 private:
+    // Clears this list, then appends copies of Source's entries that Wanted accepts.
+    void TakeCopies(const std::function<bool(const TConfig &)> &Wanted, const TConfigList &Source);
+
     std::vector<std::unique_ptr<TConfig>> Items;
 };
 

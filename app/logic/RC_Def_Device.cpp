@@ -1,0 +1,233 @@
+// TRC_Device: the connected encoder as the program sees it, through the binding.
+#include "RC_Def.h"
+
+#include "ConfigBlock.h"
+
+#include <tarnbus/tarnbus.h>
+
+#include <array>
+
+namespace {
+
+constexpr uint32_t PlateAddress = 32;
+constexpr uint32_t OrderAddress = 56;
+constexpr uint32_t FactoryAddress = 88;
+constexpr uint32_t RamBlockAddress = 0;
+constexpr uint32_t EepromBlockAddress = 16;
+
+uint32_t BigEndian(std::span<const uint8_t> Bytes)
+{
+    uint32_t Value = 0;
+    for (const uint8_t Byte : Bytes)
+        Value = (Value << 8) | Byte;
+    return Value;
+}
+
+// A fixed-width text field of the plate: its characters up to the first zero byte.
+QString PlateText(std::span<const uint8_t> Bytes)
+{
+    size_t Length = 0;
+    while (Length < Bytes.size() && Bytes[Length] != 0)
+        ++Length;
+    return QString::fromLatin1(reinterpret_cast<const char *>(Bytes.data()), static_cast<qsizetype>(Length));
+}
+
+// The plate block at 32..55, offsets relative to 32.
+std::span<const uint8_t> BaseCountBytes(const std::array<uint8_t, 24> &Plate) { return std::span(Plate).subspan(2, 3); }
+std::span<const uint8_t> SerialBytes(const std::array<uint8_t, 24> &Plate) { return std::span(Plate).subspan(17, 7); }
+
+} // namespace
+
+TRC_Device::TRC_Device()
+    : Catalogue(std::make_unique<TConfigList>()), Com(std::make_unique<TBissCom>()),
+      Options(std::make_unique<TRC_Option>())
+{
+    Options->Load();
+}
+
+TRC_Device::~TRC_Device()
+{
+    Options->Save();
+    Options.reset();
+    Catalogue.reset();
+    Com.reset();
+}
+
+bool TRC_Device::ReadBlock(uint32_t Address, std::span<uint8_t> Buffer)
+{
+    return Com->ReadRegisters(0, 0, Address, Buffer);
+}
+
+bool TRC_Device::WriteBlock(uint32_t Address, std::span<const uint8_t> Bytes)
+{
+    return Com->WriteRegisters(0, 0, Address, Bytes);
+}
+
+bool TRC_Device::OpenAdapter()
+{
+    return Com->OpenCom(INTERFACE_USB, "");
+}
+
+bool TRC_Device::CloseAdapter()
+{
+    return Com->CloseCom();
+}
+
+bool TRC_Device::ConfigureMaster()
+{
+    // The encoder's two data words and register mode B for slave 0. MC_E5_LOW_BITS is set twice.
+    static const std::array<std::pair<uint32_t, uint32_t>, 13> Items = {{
+        {MC_DATA1_LENGTH, 10},
+        {MC_DATA1_CRCPOLY, 0},
+        {MC_DATA1_BIT7, 0},
+        {MC_DATA2_LENGTH, 24},
+        {MC_DATA2_CRCPOLY, 0},
+        {MC_DATA2_BIT7, 0},
+        {MC_E5_LOW_BITS, 1},
+        {MC_DATA2_FLAG_A, 0},
+        {MC_SLAVE_MODE_C, 0},
+        {MC_F5_BIT0, 1},
+        {MC_E6_LOW5, 4},
+        {MC_E6_HIGH3, 2},
+        {MC_E5_LOW_BITS, 1},
+    }};
+    for (const auto &[Item, Value] : Items)
+        if (!Com->SetMasterItem(0, Item, Value))
+            return false;
+    return true;
+}
+
+bool TRC_Device::ApplyMasterConfig()
+{
+    return Com->WriteMasterItems(1);
+}
+
+bool TRC_Device::StartComm()
+{
+    return Com->InitComm();
+}
+
+bool TRC_Device::ReopenAndConfig()
+{
+    CloseAdapter(); // the handle may never have been opened
+    return OpenAdapter() && ConfigureMaster() && ApplyMasterConfig();
+}
+
+int32_t TRC_Device::Probe()
+{
+    return Com->CheckComm(0, 0);
+}
+
+ConnectionState TRC_Device::CheckConnection()
+{
+    if (Probe() == BISS_OK)
+        return Connected;
+    if (!ReopenAndConfig())
+        return AdapterMissing;
+    const int32_t Code = Probe();
+    if (Code == BISS_OK)
+        return Connected;
+    return Code == BISS_COMM_FAILED ? EncoderMissing : AdapterMissing;
+}
+
+bool TRC_Device::ReadRatingPlate()
+{
+    std::array<uint8_t, 24> Plate{};
+    if (!ReadBlock(PlateAddress, Plate) || Plate[0] != 1)
+        return false;
+    const std::span<const uint8_t> P(Plate);
+    ArtType = Plate[1];
+    BaseCount = BigEndian(BaseCountBytes(Plate));
+    ProductCode = PlateText(P.subspan(5, 6));
+    SecondText = PlateText(P.subspan(11, 6));
+    SerialNumber = PlateText(SerialBytes(Plate));
+
+    std::array<uint8_t, 32> Order{};
+    if (!ReadBlock(OrderAddress, Order))
+        return false;
+    OrderDesignation = QString::fromLatin1(reinterpret_cast<const char *>(Order.data()), Order.size());
+
+    std::array<uint8_t, 16> Factory{};
+    if (!ReadBlock(FactoryAddress, Factory))
+        return false;
+    const std::span<const uint8_t> F(Factory);
+    FactoryDivider = static_cast<uint16_t>(BigEndian(F.subspan(0, 2)));
+    FactoryPulseCount = BigEndian(F.subspan(2, 4));
+    FactoryDirection = Factory[6];
+    FactoryZeroPulse = Factory[7];
+    return true;
+}
+
+bool TRC_Device::ReadConfigBlock(int Which, uint16_t &Code, uint8_t &Dir, uint8_t &Mode, uint16_t &Div)
+{
+    if (Which != 0 && Which != 1)
+        return false;
+    std::array<uint8_t, ConfigBlockSize> Block{};
+    if (!ReadBlock(Which == 0 ? RamBlockAddress : EepromBlockAddress, Block))
+        return false;
+    const TConfigBlockValues Values = DecodeConfigBlock(Block);
+    Code = Values.Code;
+    Dir = Values.Direction;
+    Mode = Values.Mode;
+    Div = Values.Divider;
+    return true;
+}
+
+bool TRC_Device::ReadActualConfig()
+{
+    uint16_t Code = 0, Div = 0;
+    uint8_t Dir = 0, Mode = 0;
+    if (!ReadConfigBlock(0, Code, Dir, Mode, Div))
+        return false;
+    InterpolCode = Code;
+    Divider = Div;
+    Direction = Dir;
+    ZeroPulse = Mode;
+    PulseCount = 0;
+    return true;
+}
+
+bool TRC_Device::WriteConfig(int Code, int Dir, int Div, int Mode, int Target)
+{
+    std::vector<uint32_t> Blocks;
+    switch (Target) {
+    case 0: Blocks = {RamBlockAddress}; break;
+    case 1: Blocks = {EepromBlockAddress}; break;
+    case 2: Blocks = {EepromBlockAddress, RamBlockAddress}; break;
+    default: return false; // nothing to write is no success
+    }
+    for (const uint32_t Address : Blocks) {
+        std::array<uint8_t, ConfigBlockSize> Block{};
+        if (!ReadBlock(Address, Block))
+            return false;
+        MergeConfigBlock(Block, Code, Dir, Div, Mode);
+        if (!WriteBlock(Address, Block))
+            return false;
+    }
+    return true;
+}
+
+bool TRC_Device::LoadFactorySettings(const TConfigList &List)
+{
+    if (!ReadRatingPlate())
+        return false;
+    const TConfig *Entry = List.FindByPulseCount(FactoryPulseCount);
+    if (!Entry)
+        return false;
+    // The encoder's own factory divider, not the entry's.
+    return WriteConfig(Entry->InterpolCode, FactoryDirection, FactoryDivider, FactoryZeroPulse, 2);
+}
+
+bool TRC_Device::CheckSameEncoder(bool &Same, bool &Blank)
+{
+    std::array<uint8_t, 24> Plate{};
+    bool Read = ReadBlock(PlateAddress, Plate);
+    if (!Read && OpenAdapter() && ConfigureMaster() && ApplyMasterConfig() && StartComm())
+        Read = ReadBlock(PlateAddress, Plate);
+    if (!Read)
+        return false;
+    const auto Resolution = BaseCountBytes(Plate);
+    Same = Plate[1] == ArtType && BigEndian(Resolution) == BaseCount && PlateText(SerialBytes(Plate)) == SerialNumber;
+    Blank = Resolution[0] == 0 && Resolution[1] == 0 && Resolution[2] == 0;
+    return true;
+}
