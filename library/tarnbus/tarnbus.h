@@ -84,14 +84,19 @@ typedef enum MasterConfigEnum {
 } MasterConfigEnum;
 
 /* Every pointer argument below must be valid; a null pointer gives BISS_INVALID_PARAMETER and nothing
- * is written. */
+ * is written. A handle is checked first: a handle that is not open (0, closed, never issued, or above
+ * 255) gives BISS_INVALID_HANDLE whatever the other arguments are. */
 
 /*
  * Opens an adapter of kind ulInterface. strText carries the parallel-port base as "0x378" for kinds
  * 1 to 3 and is ignored by the other kinds. pulReserved1 and pulReserved2 are ignored (they may be null).
  * The new handle (1..255) is written to *pulHandle even when the result is an error; close it then.
  * When all 255 handles have been handed out, the result is BISS_INVALID_HANDLE, *pulHandle is set to 0
- * (never a valid handle) and every open handle stays as it was.
+ * (never a valid handle) and every open handle stays as it was. Handles are handed out in rising order;
+ * closing the most recent handle makes it the next one again, while a closed handle below it is not
+ * handed out again until every handle above it has been closed. A null strText counts as "" and a
+ * null pulHandle gives BISS_INVALID_PARAMETER without opening anything. Kinds above 5 give
+ * BISS_INVALID_INTERFACE (the handle is still filled in).
  */
 TARNBUS_EXPORT int32_t TARNBUS_API OpenInterface(uint32_t ulInterface, const char *strText,
                                                  uint32_t *pulReserved1, uint32_t *pulReserved2,
@@ -99,13 +104,18 @@ TARNBUS_EXPORT int32_t TARNBUS_API OpenInterface(uint32_t ulInterface, const cha
 TARNBUS_EXPORT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle);
 
 /* One master register. A mask other than 0xFFFFFFFF reads the register first and changes only the
- * bits set in the mask. */
+ * bits set in the mask. The USB adapter uses the low 8 bits of address and data. The parallel-port kinds
+ * 1 to 3 are selected and probed, but their bus cycles are not carried by this build: a master access on
+ * them answers BISS_INVALID_INTERFACE (after the range checks, BISS_INVALID_MASTERADR/MASTERDAT), and so
+ * OpenInterface on them ends with BISS_MASTERCOMM_FAILED. So does a kind whose driver could not be
+ * loaded. */
 TARNBUS_EXPORT int32_t TARNBUS_API WriteMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulData,
                                                uint32_t ulMask);
 TARNBUS_EXPORT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t *pulData);
 
 /* Master configuration: items are stored by SetMasterConfig without touching the hardware and written
- * by WriteMasterConfig (ulForce 0: only registers whose value changed). Slave index 0..7. */
+ * by WriteMasterConfig (ulForce 0: only registers whose value changed). Slave index 0..7 for every item;
+ * an index above 7 or an item above 21 gives BISS_INVALID_PARAMETER and nothing is stored or returned. */
 TARNBUS_EXPORT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
                                                    uint32_t ulValue);
 TARNBUS_EXPORT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
@@ -115,6 +125,31 @@ TARNBUS_EXPORT int32_t TARNBUS_API ReadMasterConfig(uint32_t ulHandle);
 
 /* The master's start-up handshake. */
 TARNBUS_EXPORT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle);
+
+/*
+ * Slave registers. ulSlaveId is the slave's place on the BiSS line (its low three bits are used),
+ * ulAddress the first register (its low seven bits are used), *pulCount the number of consecutive
+ * registers, 1 to 64 (the master's data window); pucData holds one byte per register. ulSelector goes
+ * to the master's selector register on version-2 masters (pass 0 when in doubt).
+ *
+ * A slave is served in register mode B (run by the master chip) unless its MC_SLAVE_MODE_C item is set.
+ * Register mode C is not carried by this build: such a slave is refused with BISS_INVALID_PARAMETER and
+ * nothing is sent.
+ *
+ * Results: BISS_OK; BISS_INVALID_PARAMETER for a null pointer or a count of 0 or above 64 (nothing is
+ * sent); BISS_COMM_FAILED when the slave does not answer or the transfer breaks off, in which case
+ * *pulCount may be lowered to the registers that were moved (never raised) and a read fills only that
+ * many bytes; BISS_MASTERCOMM_FAILED or BISS_INVALID_INTERFACE when the master itself cannot be reached.
+ * A busy master is stopped before a transfer starts; every wait gives up after one second.
+ */
+TARNBUS_EXPORT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId,
+                                                     uint32_t ulAddress, uint32_t *pulCount, uint8_t *pucData);
+/* As ReadSlaveRegister, writing. With a count of 1 and ucMask other than 0xFF only the bits set in ucMask
+ * are taken from pucData[0]; the register is read first and pucData[0] receives the merged byte that is
+ * written. Otherwise ucMask is ignored and whole bytes are written. */
+TARNBUS_EXPORT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId,
+                                                      uint32_t ulAddress, uint32_t *pulCount, uint8_t *pucData,
+                                                      uint8_t ucMask);
 
 #ifdef __cplusplus
 }

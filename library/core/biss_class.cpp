@@ -1,0 +1,83 @@
+// Life of a BissClass object and the selection of its adapter.
+#include "tarnbus/BissClass.h"
+
+#include <cstdio>
+
+#include "lpt_port.h"
+#include "platform/driver_library.h"
+#include "transfer_state.h"
+#include "usb_adapter.h"
+
+BissClass::BissClass()
+    : eInterface(INTERFACE_NONE), pTransferState(std::make_unique<TransferState>()),
+      eMasterVersion(MASTER_VERSION_UNKNOWN), ucMasterId(0), ucMasterRevision(0), aulRegCache{}, ulMcLptMode(0),
+      ulMcF5Bit0(0), ulMcE5LowBits(0), aulMcData1Length{}, aulMcData1CrcHalf{}, abMcData1Bit7{},
+      aulMcData2Length{}, aulMcData2CrcHalf{}, abMcData2Bit7{}, ulMcStored9(1), abMcData1FlagA{},
+      abMcData2FlagA{}, abMcSlaveModeC{}, abMcData1FlagB{}, abMcData2FlagB{}, abMcStored16{}, bMcE5Bit0(false),
+      ulMcEcValue(0), aucMcStored19{}, ulMcE6Low5(0), ulMcE6High3(0)
+{
+}
+
+BissClass::~BissClass()
+{
+    // Transfer state first, then the port, then the USB adapter (which closes its device).
+    pTransferState.reset();
+    pLptPort.reset();
+    pUsbAdapter.reset();
+}
+
+bool BissClass::bCheckDLL(const std::string &strFile) { return tarnbus::bProbeLibrary(strFile); }
+bool BissClass::bCheckLPT() { return bCheckDLL(tarnbus::strDlPortIoPath()); }
+bool BissClass::bCheckUSB() { return bCheckDLL(tarnbus::strD2xxPath()); }
+bool BissClass::bCheckSY2D() { return bCheckDLL(tarnbus::strSy2dPath()); }
+
+BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
+{
+    eInterface = eKind;
+    const std::string strPrefix = strText.substr(0, 2);
+
+    switch (eKind) {
+    case INTERFACE_NONE:
+        pLptPort.reset();
+        return BISS_OK;
+    case INTERFACE_LPT1:
+    case INTERFACE_LPT2:
+    case INTERFACE_LPT3: {
+        if (!bCheckLPT())
+            return BISS_INTERFACE_NOT_FOU;
+        // Only a lower-case "0x" prefix carries a port base; without one no base is set (0).
+        unsigned int uiPortBase = 0;
+        if (strPrefix == "0x" && std::sscanf(strText.c_str() + 2, "%X", &uiPortBase) != 1)
+            uiPortBase = 0;
+        if (!pLptPort)
+            pLptPort = std::make_unique<LptPortClass>(uiPortBase);
+        break;
+    }
+    case INTERFACE_USB:
+        if (!bCheckUSB())
+            return BISS_INTERFACE_NOT_FOU;
+        if (!pUsbAdapter) {
+            pUsbAdapter = std::make_unique<UsbAdapterClass>(this, static_cast<uint8_t>(ulMcE5LowBits));
+            pUsbAdapter->bOpen(); // a failed opening shows in the communication test below
+        }
+        break;
+    case INTERFACE_SY2D:
+        if (!bCheckSY2D())
+            return BISS_INTERFACE_NOT_FOU;
+        if (!pUsbAdapter) {
+            pUsbAdapter = std::make_unique<UsbAdapterClass>(this, static_cast<uint8_t>(ulMcE5LowBits));
+            pUsbAdapter->bOpenSy2d();
+        }
+        break;
+    default:
+        eInterface = INTERFACE_NONE;
+        return BISS_INVALID_INTERFACE;
+    }
+
+    aulRegCache.fill(0);
+    vResetMasterVersion();
+    MasterVersionEnum eVersion;
+    uint8_t ucId, ucRevision;
+    vGetMasterVersion(&eVersion, &ucId, &ucRevision);
+    return bMasterTestComm(0xE2) ? BISS_OK : BISS_MASTERCOMM_FAILED;
+}

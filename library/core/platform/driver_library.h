@@ -1,0 +1,57 @@
+/* Driver libraries loaded at run time: the D2XX-compatible USB driver, the port I/O driver and the
+ * kind-5 driver. Each is found through an environment variable holding a path, else a default file
+ * name searched the usual way. */
+#ifndef TARNBUS_DRIVER_LIBRARY_H
+#define TARNBUS_DRIVER_LIBRARY_H
+
+#include <memory>
+#include <string>
+
+#include "d2xx.h"
+
+namespace tarnbus {
+
+/* Which file to load for each driver. */
+std::string strD2xxPath();     /* TARNBUS_FTD2XX, else "libftd2xx.so" */
+std::string strDlPortIoPath(); /* TARNBUS_DLPORTIO, else "libdlportio.so" */
+std::string strSy2dPath();     /* TARNBUS_SY2D, else "libsy2d.so" */
+
+/* True when the file can be loaded; it is released again at once. */
+bool bProbeLibrary(const std::string &strFile);
+
+/* A loaded shared library, released when the last owner lets go. */
+class SharedLibrary {
+public:
+    static std::shared_ptr<SharedLibrary> pLoad(const std::string &strFile);
+    ~SharedLibrary();
+    SharedLibrary(const SharedLibrary &) = delete;
+    SharedLibrary &operator=(const SharedLibrary &) = delete;
+
+    void *pSymbol(const char *strName) const;
+
+private:
+    explicit SharedLibrary(void *pHandle) : pHandle(pHandle) {}
+    void *pHandle;
+};
+
+/* The D2XX functions the USB adapter calls, bound by their standard names. The table keeps its library
+ * loaded for as long as it lives. */
+struct D2xxDriver {
+    std::shared_ptr<SharedLibrary> pLibrary;
+    FT_Open_t pOpen = nullptr;
+    FT_Close_t pClose = nullptr;
+    FT_Read_t pRead = nullptr;
+    FT_Write_t pWrite = nullptr;
+    FT_Purge_t pPurge = nullptr;
+    FT_SetTimeouts_t pSetTimeouts = nullptr;
+    FT_SetLatencyTimer_t pSetLatencyTimer = nullptr;
+    FT_SetBitMode_t pSetBitMode = nullptr;
+    FT_EE_Read_t pEeRead = nullptr;
+
+    /* Null when the library cannot be loaded or lacks one of the functions. */
+    static std::unique_ptr<D2xxDriver> pLoad(const std::string &strFile);
+};
+
+} // namespace tarnbus
+
+#endif

@@ -1,0 +1,217 @@
+#include "usb_adapter.h"
+
+#include <cstring>
+
+#include "transfer_state.h"
+
+namespace {
+
+// Low GPIO byte: clock, data out, chip select and bit 4 are outputs; data in is an input.
+constexpr uint8_t GPIO_DIRECTION = 0x1B;
+constexpr uint8_t GPIO_SELECTED = 0x10; // chip select low
+constexpr uint8_t GPIO_IDLE = 0x18;     // chip select high
+
+constexpr uint8_t MPSSE_SET_LOW = 0x80;
+constexpr uint8_t MPSSE_SET_HIGH = 0x82;
+constexpr uint8_t MPSSE_DIVISOR = 0x86;
+constexpr uint8_t MPSSE_LOOPBACK_OFF = 0x85;
+constexpr uint8_t MPSSE_BYTES_OUT = 0x11;
+constexpr uint8_t MPSSE_BYTES_OUT_IN = 0x35;
+constexpr uint8_t MPSSE_SEND_IMMEDIATE = 0x87;
+
+constexpr uint8_t SPI_WRITE = 0x02;
+constexpr uint8_t SPI_READ = 0x03;
+
+constexpr uint32_t DEVICE_TIMEOUT_MS = 1000;
+constexpr uint8_t LATENCY_MS = 16;
+
+} // namespace
+
+UsbAdapterClass::UsbAdapterClass(BissClass *pOwner, uint8_t ucSlaveCount)
+    : pOwner(pOwner), pTransferState(std::make_unique<TransferState>()), ucSlaveCount(ucSlaveCount)
+{
+    for (auto &vecQueue : avecQueue)
+        vecQueue.reserve(64);
+}
+
+UsbAdapterClass::~UsbAdapterClass()
+{
+    if (hDevice && pDriver)
+        pDriver->pClose(hDevice);
+}
+
+bool UsbAdapterClass::bOpenDevice(int iIndex)
+{
+    if (!pDriver)
+        pDriver = tarnbus::D2xxDriver::pLoad(tarnbus::strD2xxPath());
+    if (!pDriver)
+        return false;
+    if (hDevice) {
+        pDriver->pClose(hDevice); // a device left open by an earlier opening; its status does not matter
+        hDevice = nullptr;
+    }
+    FT_HANDLE hNew = nullptr;
+    if (pDriver->pOpen(iIndex, &hNew) != FT_OK)
+        return false;
+    hDevice = hNew;
+    return true;
+}
+
+bool UsbAdapterClass::bOpen()
+{
+    if (!bOpenDevice(0))
+        return false;
+    for (unsigned q = 0; q < QUEUE_COUNT; ++q) {
+        avecQueue[q].clear();
+        if (!abQueueClean[q]) {
+            apSendBuffer[q].reset();
+            abQueueClean[q] = true;
+        }
+    }
+    if (pDriver->pSetLatencyTimer(hDevice, LATENCY_MS) != FT_OK)
+        return false;
+    if (pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_RESET) != FT_OK)
+        return false;
+    if (pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_MPSSE) != FT_OK)
+        return false;
+    if (pDriver->pSetTimeouts(hDevice, DEVICE_TIMEOUT_MS, DEVICE_TIMEOUT_MS) != FT_OK)
+        return false;
+
+    // Chip deselected, high byte bits 1 and 3 driven low, fastest clock, no loop-back.
+    for (uint8_t uc : {MPSSE_SET_LOW, GPIO_IDLE, GPIO_DIRECTION, MPSSE_SET_HIGH, uint8_t(0x00), uint8_t(0x0A),
+                       MPSSE_DIVISOR, uint8_t(0x00), uint8_t(0x00), MPSSE_LOOPBACK_OFF})
+        vAddCommand(uc, 0);
+    if (!bSendQueue(true, 0))
+        return false;
+    if (!bPurgeRx())
+        return false;
+
+    // The serial number is a courtesy; an adapter without EEPROM still works.
+    char acManufacturer[32] = {};
+    char acManufacturerId[16] = {};
+    char acDescription[64] = {};
+    acSerialNumber.fill(0);
+    FT_PROGRAM_DATA data;
+    std::memset(&data, 0, sizeof data);
+    data.Signature1 = 0x00000000;
+    data.Signature2 = 0xFFFFFFFF;
+    data.Manufacturer = acManufacturer;
+    data.ManufacturerId = acManufacturerId;
+    data.Description = acDescription;
+    data.SerialNumber = acSerialNumber.data();
+    pDriver->pEeRead(hDevice, &data);
+    acSerialNumber.back() = '\0';
+    return true;
+}
+
+bool UsbAdapterClass::bOpenSy2d() { return lSy2dHandle >= 0; }
+
+void UsbAdapterClass::vAddCommand(uint8_t ucByte, unsigned uiQueue) { avecQueue[uiQueue].push_back(ucByte); }
+
+void UsbAdapterClass::vAddSelect(unsigned uiQueue)
+{
+    auto &q = avecQueue[uiQueue];
+    q.insert(q.end(), {MPSSE_SET_LOW, GPIO_SELECTED, GPIO_DIRECTION});
+}
+
+void UsbAdapterClass::vAddDeselect(unsigned uiQueue)
+{
+    auto &q = avecQueue[uiQueue];
+    q.insert(q.end(), {MPSSE_SET_LOW, GPIO_IDLE, GPIO_DIRECTION});
+}
+
+bool UsbAdapterClass::bWriteDevice(const uint8_t *pucBytes, size_t uiCount)
+{
+    if (!hDevice || !pDriver)
+        return false;
+    DWORD ulWritten = 0;
+    FT_STATUS status = pDriver->pWrite(hDevice, const_cast<uint8_t *>(pucBytes), static_cast<DWORD>(uiCount),
+                                       &ulWritten);
+    return status == FT_OK && ulWritten == uiCount;
+}
+
+bool UsbAdapterClass::bSendQueue(bool bDiscard, unsigned uiQueue)
+{
+    auto &q = avecQueue[uiQueue];
+    auto &pBuffer = apSendBuffer[uiQueue];
+    if (!pBuffer && bDiscard) {
+        // A one-off sequence goes out straight from the queue: the device copies it before returning.
+        bool bOk = bWriteDevice(q.data(), q.size());
+        q.clear();
+        abQueueClean[uiQueue] = true;
+        return bOk;
+    }
+    if (!pBuffer) {
+        pBuffer = std::make_unique<uint8_t[]>(q.size() ? q.size() : 1);
+        std::memcpy(pBuffer.get(), q.data(), q.size());
+        auiSendBufferSize[uiQueue] = q.size();
+    }
+    // A prepared buffer goes out as it was made; its length is the one recorded with it.
+    size_t uiCount = auiSendBufferSize[uiQueue];
+    if (bDiscard) {
+        q.clear();
+        abQueueClean[uiQueue] = true;
+    }
+    bool bOk = bWriteDevice(pBuffer.get(), uiCount);
+    if (bDiscard)
+        pBuffer.reset();
+    return bOk;
+}
+
+bool UsbAdapterClass::bPurgeRx()
+{
+    if (!hDevice || !pDriver)
+        return false;
+    return pDriver->pPurge(hDevice, FT_PURGE_RX) == FT_OK;
+}
+
+void UsbAdapterClass::vDropPrepared(unsigned uiQueue)
+{
+    if (!abQueueClean[uiQueue]) {
+        avecQueue[uiQueue].clear();
+        apSendBuffer[uiQueue].reset();
+        abQueueClean[uiQueue] = true;
+    }
+}
+
+bool UsbAdapterClass::bWriteMaster(uint8_t ucAddress, uint8_t ucData)
+{
+    vDropPrepared(0);
+    vAddSelect(0);
+    auto &q = avecQueue[0];
+    q.insert(q.end(), {MPSSE_BYTES_OUT, uint8_t(0x02), uint8_t(0x00), SPI_WRITE, ucAddress, ucData});
+    vAddDeselect(0);
+    return bSendQueue(true, 0);
+}
+
+bool UsbAdapterClass::bReadMaster(uint8_t ucAddress, uint8_t *pucData)
+{
+    vDropPrepared(0);
+    vAddSelect(0);
+    auto &q = avecQueue[0];
+    q.insert(q.end(), {MPSSE_BYTES_OUT_IN, uint8_t(0x02), uint8_t(0x00), SPI_READ, ucAddress, uint8_t(0x00)});
+    vAddDeselect(0);
+    vAddCommand(MPSSE_SEND_IMMEDIATE, 0);
+    if (!bSendQueue(true, 0))
+        return false;
+    uint8_t aucAnswer[3] = {};
+    DWORD ulRead = 0;
+    FT_STATUS status = pDriver->pRead(hDevice, aucAnswer, 3, &ulRead);
+    if (status != FT_OK || ulRead != 3) {
+        // Whatever of this answer arrives late would otherwise be taken for the next one.
+        if (status == FT_OK)
+            bPurgeRx();
+        return false;
+    }
+    *pucData = aucAnswer[2];
+    return true;
+}
+
+BissEnum UsbAdapterClass::eReadEotReg(bool *pbEot)
+{
+    uint8_t ucStatus = 0;
+    BissEnum eResult = pOwner->eReadMaster(uint8_t(0xF0), &ucStatus);
+    if (eResult == BISS_OK)
+        *pbEot = (ucStatus & 0x01) != 0;
+    return eResult;
+}

@@ -1,0 +1,67 @@
+/* The FTDI USB adapter: the D2XX device in MPSSE mode and the SPI frames to the master chip. Command
+ * bytes are gathered in one of two queues and handed to the device in one write. */
+#ifndef TARNBUS_USB_ADAPTER_H
+#define TARNBUS_USB_ADAPTER_H
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "tarnbus/BissClass.h"
+#include "platform/d2xx.h"
+#include "platform/driver_library.h"
+
+struct TransferState;
+
+class UsbAdapterClass {
+public:
+    static constexpr unsigned QUEUE_COUNT = 2;
+    static constexpr unsigned SERIAL_NUMBER_SIZE = 18;
+
+    /* Nothing is opened yet; the D2XX driver is loaded by the first opening and kept while this object
+     * lives. */
+    UsbAdapterClass(BissClass *pOwner, uint8_t ucSlaveCount);
+    ~UsbAdapterClass();
+    UsbAdapterClass(const UsbAdapterClass &) = delete;
+    UsbAdapterClass &operator=(const UsbAdapterClass &) = delete;
+
+    bool bOpen();
+    bool bOpenDevice(int iIndex);
+    bool bOpenSy2d();
+
+    bool bWriteMaster(uint8_t ucAddress, uint8_t ucData);
+    bool bReadMaster(uint8_t ucAddress, uint8_t *pucData);
+    BissEnum eReadEotReg(bool *pbEot);
+
+    void vAddCommand(uint8_t ucByte, unsigned uiQueue);
+    void vAddSelect(unsigned uiQueue);
+    void vAddDeselect(unsigned uiQueue);
+    bool bQueueClean(unsigned uiQueue) const { return abQueueClean[uiQueue]; }
+    void vSetQueueClean(unsigned uiQueue, bool bClean) { abQueueClean[uiQueue] = bClean; }
+    bool bSendQueue(bool bDiscard, unsigned uiQueue);
+    bool bPurgeRx();
+
+    const char *strSerialNumber() const { return acSerialNumber.data(); }
+    TransferState *pGetTransferState() { return pTransferState.get(); }
+    uint8_t ucGetSlaveCount() const { return ucSlaveCount; }
+
+private:
+    /* Drops a prepared sequence so that a register frame starts on an empty queue. */
+    void vDropPrepared(unsigned uiQueue);
+    bool bWriteDevice(const uint8_t *pucBytes, size_t uiCount);
+
+    BissClass *pOwner;
+    std::unique_ptr<TransferState> pTransferState;
+    uint8_t ucSlaveCount;
+    std::unique_ptr<tarnbus::D2xxDriver> pDriver; /* null when the driver cannot be loaded */
+    FT_HANDLE hDevice = nullptr;
+    std::array<std::vector<uint8_t>, QUEUE_COUNT> avecQueue;
+    std::array<std::unique_ptr<uint8_t[]>, QUEUE_COUNT> apSendBuffer;
+    std::array<size_t, QUEUE_COUNT> auiSendBufferSize{};
+    std::array<bool, QUEUE_COUNT> abQueueClean{true, true};
+    std::array<char, SERIAL_NUMBER_SIZE> acSerialNumber{};
+    int32_t lSy2dHandle = -1; /* the kind-5 adapter has no transport; this never changes */
+};
+
+#endif

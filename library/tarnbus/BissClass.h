@@ -1,0 +1,127 @@
+/*
+ * BissClass: one BiSS master behind one adapter. OpenInterface makes one per handle; C++ hosts may also
+ * use the class directly. Every operation returns a BissEnum (tarnbus.h). An object is used from one
+ * thread at a time.
+ */
+#ifndef TARNBUS_BISS_CLASS_H
+#define TARNBUS_BISS_CLASS_H
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "tarnbus.h"
+#include "tarnbus_export.h"
+
+class LptPortClass;
+class UsbAdapterClass;
+struct TransferState;
+
+class TARNBUS_EXPORT BissClass {
+public:
+    static constexpr unsigned SLAVE_COUNT = 8;          /* slave indexes 0..7 */
+    static constexpr uint32_t SLAVE_DATA_WINDOW = 64;   /* registers one mode-B transfer moves at most */
+
+    BissClass();
+    ~BissClass();
+    /* An object owns its adapter and the device behind it; two owners of one device cannot exist. */
+    BissClass(const BissClass &) = delete;
+    BissClass &operator=(const BissClass &) = delete;
+
+    /* Adapter selection. strText carries the parallel-port base ("0x378") for kinds 1 to 3. */
+    BissEnum eSetInterface(InterfaceEnum eKind, std::string strText);
+    bool bCheckDLL(const std::string &strFile);
+    bool bCheckLPT();
+    bool bCheckUSB();
+    bool bCheckSY2D();
+
+    /* Master registers. */
+    BissEnum eWriteMaster(uint32_t ulAddress, uint32_t ulData, uint32_t ulMask);
+    BissEnum eReadMaster(uint32_t ulAddress, uint32_t *pulData);
+    BissEnum eReadMaster(uint8_t ucAddress, uint8_t *pucData);
+    BissEnum eWriteMasterVerify(uint8_t ucAddress, uint32_t ulValue, bool bOnlyIfChanged);
+    void vGetMasterVersion(MasterVersionEnum *peVersion, uint8_t *pucId, uint8_t *pucRevision);
+    void vResetMasterVersion();
+
+    /* Master configuration and start-up. */
+    BissEnum eSetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, uint32_t ulValue);
+    BissEnum eGetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, uint32_t *pulValue);
+    BissEnum eWriteMasterConfig(uint32_t ulForce);
+    BissEnum eReadMasterConfig();
+    BissEnum eInitBissComm();
+
+    /* Slave registers: dispatched by the slave's MC_SLAVE_MODE_C flag. */
+    BissEnum eReadSlaveRegister(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress, uint32_t *pulCount,
+                                uint8_t *pucData);
+    BissEnum eWriteSlaveRegister(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress, uint32_t *pulCount,
+                                 uint8_t *pucData, uint8_t ucMask);
+    BissEnum eReadSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
+                                    uint32_t *pulCount, uint8_t *pucData);
+    BissEnum eWriteSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
+                                     uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
+    BissEnum eReadSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
+                                    uint32_t *pulCount, uint8_t *pucData);
+    BissEnum eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
+                                     uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
+
+private:
+    friend class UsbAdapterClass;
+
+    bool bMasterTestComm(uint8_t ucAddress);
+    bool bAdapterPresent() const;
+    BissEnum eReadEOT(bool *pbEot);
+    static std::string strBin2Str(uint32_t ulValue);
+
+    /* Helpers of the configuration writer and the start-up handshake. */
+    bool bLayout1() const { return eMasterVersion == MASTER_VERSION_1; }
+    uint32_t ulChannelCount();
+    BissEnum eWaitEot(uint64_t ullStart, bool *pbTimedOut);
+    BissEnum eAbortAndWaitEot(uint8_t ucInstruction, BissEnum eOnTimeout, BissEnum eOtherwise);
+    /* Register mode B, step by step: count and idle master; slave id, count bits and selector; start and
+     * busy wait; end of transmission. */
+    BissEnum eModBPrepare(uint32_t ulCount, uint8_t ucInstruction);
+    BissEnum eModBAddress(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulCount);
+    BissEnum eModBRun(uint8_t ucInstruction, uint8_t ucStart);
+    BissEnum eModBWaitEnd(uint8_t ucInstruction, bool bResetCount);
+
+    InterfaceEnum eInterface;
+    std::unique_ptr<LptPortClass> pLptPort;
+    std::unique_ptr<UsbAdapterClass> pUsbAdapter;
+    std::unique_ptr<TransferState> pTransferState;
+    /* The lists and buffers of the data-list and sensor operations join here. */
+
+    MasterVersionEnum eMasterVersion;
+    uint8_t ucMasterId;
+    uint8_t ucMasterRevision;
+    std::array<uint32_t, 256> aulRegCache;
+
+    /* Master configuration store, one member per item; per-slave items hold one entry per slave. */
+    using SlaveBools = std::array<bool, SLAVE_COUNT>;
+    using SlaveValues = std::array<uint32_t, SLAVE_COUNT>;
+    uint32_t ulMcLptMode;                       /* item 0 */
+    uint32_t ulMcF5Bit0;                        /* item 1 */
+    uint32_t ulMcE5LowBits;                     /* item 2 */
+    SlaveValues aulMcData1Length;               /* item 3 */
+    SlaveValues aulMcData1CrcHalf;              /* item 4: polynomial shifted right by one */
+    std::array<std::string, SLAVE_COUNT> astrMcData1CrcPoly; /* item 4 as binary-digit text */
+    SlaveBools abMcData1Bit7;                   /* item 5 */
+    SlaveValues aulMcData2Length;               /* item 6 */
+    SlaveValues aulMcData2CrcHalf;              /* item 7 */
+    std::array<std::string, SLAVE_COUNT> astrMcData2CrcPoly; /* item 7 as binary-digit text */
+    SlaveBools abMcData2Bit7;                   /* item 8 */
+    uint32_t ulMcStored9;                       /* item 9, starts at 1 */
+    SlaveBools abMcData1FlagA;                  /* item 10 */
+    SlaveBools abMcData2FlagA;                  /* item 11 */
+    SlaveBools abMcSlaveModeC;                  /* item 12 */
+    SlaveBools abMcData1FlagB;                  /* item 13 */
+    SlaveBools abMcData2FlagB;                  /* item 15 (item 14 sets it together with 16) */
+    SlaveBools abMcStored16;                    /* item 16 */
+    bool bMcE5Bit0;                             /* item 17 */
+    uint32_t ulMcEcValue;                       /* item 18 */
+    std::array<uint8_t, SLAVE_COUNT> aucMcStored19; /* item 19 */
+    uint32_t ulMcE6Low5;                        /* item 20 */
+    uint32_t ulMcE6High3;                       /* item 21 */
+};
+
+#endif
