@@ -1,0 +1,55 @@
+// TDebugForm: the tool window that shows the binding's trace lines.
+#pragma once
+
+#include "LogWindow.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+
+// The window hides instead of closing while logging is on: a close attempt by the user is turned into
+// the binding's CloseDebug (the close hook), which ends logging and closes the window through
+// ForceClose. Once hidden, a window is not shown again; the binding makes a fresh one.
+class TDebugForm : public QWidget, public TLogWindow {
+  Q_OBJECT
+public:
+  // Asks where to save the lines; an empty answer means the user cancelled. Replaceable so that the
+  // save can run without a dialog.
+  using TAskFileName = std::function<QString(QWidget *Parent, const QString &Title, const QString &Default)>;
+
+  explicit TDebugForm(QWidget *Parent = nullptr);
+
+  void AddLine(const QString &Line) override;
+  void Show() override;
+  void ForceClose() override;
+  void SetCaption(const QString &Caption) override;
+  void SetWidth(int Width) override;
+
+  QStringList Lines() const;
+  bool HideOnly() const { return HideOnlyFlag; }
+
+  static void SetAskFileName(TAskFileName Ask);
+
+public slots:
+  void BClearClick();
+  void BSaveClick();
+
+protected:
+  void closeEvent(QCloseEvent *Event) override;
+
+private:
+  QPlainTextEdit *Memo = nullptr;
+  QWidget *PButtons = nullptr;
+  QPushButton *BClose = nullptr;
+  QPushButton *BClear = nullptr;
+  QPushButton *BSave = nullptr;
+  bool HideOnlyFlag = true;
+  bool InHook = false;
+};
+
+// Makes every binding create its log window as a TDebugForm (called once at program start).
+void InstallDebugWindowFactory();

@@ -1,0 +1,106 @@
+// TRC_ConfigForm: the working window. Shows the connected encoder's rating plate and factory settings,
+// offers the configurations the catalogue allows for it, writes every choice into the encoder at once,
+// restores the factory configuration, switches the language and watches the connection.
+#ifndef ROTACONF_RC_CONFIG_H
+#define ROTACONF_RC_CONFIG_H
+
+#include "RC_Def.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+class TRC_ConfigForm : public QDialog {
+  Q_OBJECT
+public:
+  // Modal results: retry makes the main window run Init again; anything else ends the program.
+  static constexpr int ModalRetry = 4;
+  static constexpr int ModalCancel = 2;
+  static constexpr int CheckInterval = 7000;  // ms between two connection checks
+
+  // The device model stays the caller's.
+  TRC_ConfigForm(QWidget *Owner, const QString &VersionText, TRC_Device &Device);
+  ~TRC_ConfigForm() override;
+
+  void FormCreate();
+  void ApplyLanguage();
+  void ShowRatingPlate();
+  void FillPulseCounts();
+  void SelectCurrent();
+  void SetLamps(int State);
+  void ClearDisplay();
+  void EnableControls(bool Flag);
+
+  bool Busy() const { return BusyFlag; }
+  ConnectionState LastConnectionState() const { return LastState; }
+  const TConfigList &PossibleConfigList() const { return *PossibleConfigs; }
+  const TConfigList *SelectedConfigList() const { return SelectedConfigs.get(); }
+
+  // Controls, named as the window's layout names them.
+  QGroupBox *GBRatingPlate = nullptr;
+  QLabel *LArtBez = nullptr, *STArtBez = nullptr, *LCommunication = nullptr;
+  QFrame *PRed = nullptr, *PGreen = nullptr;
+  QPushButton *BReloadFactorySetting = nullptr;
+  QLabel *Label2 = nullptr, *STPCode = nullptr, *Label4 = nullptr, *STSNr = nullptr;
+  QLabel *LPolesCount = nullptr, *STPolesCount = nullptr;
+  QLabel *LImpCount = nullptr, *STImpCount = nullptr;
+  QLabel *LCW = nullptr, *STCW = nullptr;
+  QLabel *LNullImp = nullptr, *STNullImp = nullptr;
+  QGroupBox *GBConfiguration = nullptr;
+  QLabel *LImpInterpol = nullptr, *LDir = nullptr, *LNimp = nullptr;
+  QComboBox *CBImpOut = nullptr, *CBCW = nullptr, *CBNullImp = nullptr;
+  QPushButton *BCancel = nullptr;
+  QLabel *Label1 = nullptr, *LVersion = nullptr;
+  QToolButton *SBGerman = nullptr, *SBEnglish = nullptr;
+  QTimer *TimerCheckSame = nullptr;
+  // The service commands, reached by the context menu and their shortcuts.
+  QAction *ActRegister = nullptr, *ActShowDebug = nullptr, *ActCheck = nullptr, *ActClear = nullptr;
+
+public slots:
+  void CBImpOutChange();
+  void DataChanged();
+  void BWriteClick();
+  void BReadClick();
+  void BReloadFactorySettingClick();
+  void SBGermanClick();
+  void SBEnglishClick();
+  void TimerCheckSameTimer();
+  void BRegisterClick();
+  void BShowDebugClick();
+  void BCheckClick();
+  void BClearClick();
+
+protected:
+  void closeEvent(QCloseEvent *Event) override;
+
+private:
+  void BuildLayout();
+  void BuildActions();
+  void SetLanguage(int LangBase);
+  QString Text(int Id) const;
+  QString ZeroPulseText(int Mode) const;
+  void FinishWithRetry();
+  void SetWaitCursor(bool On);
+
+  TRC_Device &Device;
+  std::unique_ptr<TConfigList> PossibleConfigs;
+  std::unique_ptr<TConfigList> SelectedConfigs;
+  bool BusyFlag = false;
+  bool Finished = false;       // a retry result is set; nothing may restart the watch
+  bool WaitCursor = false;     // the hourglass this window put up
+  ConnectionState State = Connected;
+  ConnectionState LastState = Connected;
+  QButtonGroup *LanguageGroup = nullptr;
+};
+
+#endif
