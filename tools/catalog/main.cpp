@@ -1,0 +1,115 @@
+// rotaconf-catalog: builds "Encoder.cfg" from its readable source and dumps any "Encoder.cfg" back.
+#include "catalog_binary.h"
+#include "catalog_text.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: rotaconf-catalog build SOURCE OUTPUT\n"
+    "       rotaconf-catalog dump CATALOGUE [OUTPUT]\n"
+    "\n"
+    "build  reads the readable catalogue SOURCE and writes the binary catalogue OUTPUT (Encoder.cfg).\n"
+    "       Refused, with the line named: interpolation codes outside 0..31, dividers outside 0..32767,\n"
+    "       texts with characters that do not fit in 8 bits, unknown lines or keys.\n"
+    "dump   reads a binary catalogue and writes its readable source to OUTPUT, or to standard output.\n"
+    "\n"
+    "Source lines (blank lines and lines starting with # are ignored):\n"
+    "  version 1.0.0                                   file version (default 1.0.0)\n"
+    "  article ID \"TEXT\"                               text of an article type\n"
+    "  entry type=T base=B pulses=P code=C divider=D [listvalue=V] [listbyte=L] [spare1=N] [spare2=N] "
+    "[spare3=N]\n"
+    "Texts are UTF-8 in double quotes with the escapes \\\" \\\\ and \\xHH.\n";
+
+bool readFile(const std::string &path, std::string &content)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool writeFile(const std::string &path, const void *data, size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char *>(data), static_cast<std::streamsize>(size));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+int build(const std::string &sourcePath, const std::string &outputPath)
+{
+    std::string source;
+    if (!readFile(sourcePath, source)) {
+        std::cerr << "rotaconf-catalog: cannot read " << sourcePath << '\n';
+        return 1;
+    }
+    catalog::Catalogue cat;
+    std::string error;
+    if (!catalog::parse(source, sourcePath, cat, error)) {
+        std::cerr << "rotaconf-catalog: " << error << '\n';
+        return 1;
+    }
+    const std::vector<uint8_t> bytes = catalog::encode(cat);
+    if (!writeFile(outputPath, bytes.data(), bytes.size())) {
+        std::cerr << "rotaconf-catalog: cannot write " << outputPath << '\n';
+        std::remove(outputPath.c_str()); // no half-written catalogue for the build to pick up
+        return 1;
+    }
+    return 0;
+}
+
+int dump(const std::string &path, const char *outputPath)
+{
+    std::string content;
+    if (!readFile(path, content)) {
+        std::cerr << "rotaconf-catalog: cannot read " << path << '\n';
+        return 1;
+    }
+    const std::vector<uint8_t> bytes(content.begin(), content.end());
+    catalog::Catalogue cat;
+    size_t trailing = 0;
+    std::string error;
+    if (!catalog::decode(bytes, cat, trailing, error)) {
+        std::cerr << "rotaconf-catalog: " << path << ": " << error << '\n';
+        return 1;
+    }
+    std::string text = catalog::write(cat);
+    if (trailing)
+        text += "# " + std::to_string(trailing) + " bytes after the last entry were ignored\n";
+    if (cat.major != 1)
+        std::cerr << "rotaconf-catalog: note: " << path << " has major version " << int(cat.major)
+                  << "; the program reads only version 1\n";
+    if (!outputPath) {
+        std::cout << text;
+        return std::cout.good() ? 0 : 1;
+    }
+    if (!writeFile(outputPath, text.data(), text.size())) {
+        std::cerr << "rotaconf-catalog: cannot write " << outputPath << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc >= 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 4 && !std::strcmp(argv[1], "build"))
+        return build(argv[2], argv[3]);
+    if ((argc == 3 || argc == 4) && !std::strcmp(argv[1], "dump"))
+        return dump(argv[2], argc == 4 ? argv[3] : nullptr);
+    std::cerr << kUsage;
+    return 2;
+}
