@@ -2,14 +2,6 @@
 
 #include <tarnbus/tarnbus.h>
 
-// TEMPORARY until tarnbus.h carries the slave register functions.
-extern "C" {
-int32_t ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
-                          uint32_t *pulCount, uint8_t *pucData);
-int32_t WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
-                           uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
-}
-
 #include <QTime>
 
 #include <algorithm>
