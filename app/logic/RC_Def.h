@@ -182,6 +182,7 @@ public:
     bool StartComm();
     bool ReopenAndConfig();
     int32_t Probe(); // raw library code of a one-register read at 32
+    int32_t LastProbe = 0; // code of the latest Probe, for messages that name it
     ConnectionState CheckConnection();
 
     bool ReadRatingPlate();

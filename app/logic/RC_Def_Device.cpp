@@ -115,7 +115,8 @@ bool TRC_Device::ReopenAndConfig()
 
 int32_t TRC_Device::Probe()
 {
-    return Com->CheckComm(0, 0);
+    LastProbe = Com->CheckComm(0, 0);
+    return LastProbe;
 }
 
 ConnectionState TRC_Device::CheckConnection()

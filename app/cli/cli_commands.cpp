@@ -1,0 +1,237 @@
+// The five commands of rotaconf-cli.
+#include "cli_context.h"
+
+#include <array>
+
+namespace {
+
+QString Row(const char *Label, const QString &Value)
+{
+    return QStringLiteral("  %1 %2").arg(QString::fromLatin1(Label), -20).arg(Value);
+}
+
+// The order designation as a label shows it: up to its first zero character.
+QString Shown(const QString &Text)
+{
+    const qsizetype End = Text.indexOf(QChar(0));
+    return End < 0 ? Text : Text.left(End);
+}
+
+QString DirectionText(const TRC_Option &Options, unsigned Direction)
+{
+    return QStringLiteral("%1 (%2)").arg(Direction).arg(Options.Text(Direction == 0 ? 9 : 10));
+}
+
+QString ZeroPulseText(const TRC_Option &Options, unsigned Mode)
+{
+    return QStringLiteral("%1 (%2)").arg(Mode).arg(Mode <= 6 ? Options.Text(11 + static_cast<int>(Mode))
+                                                             : QStringLiteral("??"));
+}
+
+// The catalogue entries of the connected encoder's article type and basic resolution, as the
+// configuration window offers them.
+void PossibleConfigs(const TRC_Device &Device, TConfigList &Possible)
+{
+    TConfigList OfType;
+    Device.Catalogue->FilterByArtType(Device.ArtType, OfType);
+    OfType.FilterByBaseCount(Possible, Device.BaseCount);
+}
+
+QString HexBytes(std::span<const uint8_t> Bytes)
+{
+    QStringList Parts;
+    for (const uint8_t Byte : Bytes)
+        Parts << QString::asprintf("%.2X", Byte);
+    return Parts.join(QLatin1Char(' '));
+}
+
+// Digits only, as the configuration window reads its pulse count list ("2'048" is 2048).
+bool ParseCount(const QString &Text, uint32_t &Value)
+{
+    QString Digits;
+    for (const QChar Char : Text) {
+        if (Char.isDigit())
+            Digits += Char;
+        else if (Char != QLatin1Char('\''))
+            return false;
+    }
+    bool Ok = false;
+    Value = Digits.toUInt(&Ok);
+    return Ok;
+}
+
+bool ParseSmall(const QString &Text, unsigned Low, unsigned High, unsigned &Value)
+{
+    bool Ok = false;
+    Value = Text.toUInt(&Ok);
+    return Ok && Value >= Low && Value <= High;
+}
+
+} // namespace
+
+int CmdPlate(TCliContext &Context)
+{
+    TRC_Device &Device = Context.Device;
+    const bool HaveCatalogue = LoadCatalogue(Context); // the plate is shown without it too
+    if (!ConnectAndRead(Device))
+        return 1;
+    const TRC_Option &Options = *Device.Options;
+
+    TConfigList Possible;
+    PossibleConfigs(Device, Possible);
+    const TConfig *Current = Possible.FindBySetting(Device.InterpolCode, Device.Divider);
+    if (Current)
+        Device.PulseCount = Current->PulseCount;
+
+    Out(QStringLiteral("Rating plate"));
+    Out(Row("Article type", QStringLiteral("%1 (%2)").arg(Device.ArtType).arg(Device.Catalogue->Comments.TextOf(Device.ArtType))));
+    Out(Row("Basic resolution", QString::number(Device.BaseCount)));
+    Out(Row("Product code", Device.ProductCode));
+    Out(Row("Serial number", Device.SerialNumber));
+    Out(Row("Order designation", Shown(Device.OrderDesignation)));
+    Out(QStringLiteral("Factory settings"));
+    Out(Row("Pulse count", QString::number(Device.FactoryPulseCount)));
+    Out(Row("Divider", QString::number(Device.FactoryDivider)));
+    Out(Row("Direction", DirectionText(Options, Device.FactoryDirection)));
+    Out(Row("Zero pulse", ZeroPulseText(Options, Device.FactoryZeroPulse)));
+    Out(QStringLiteral("Current configuration"));
+    Out(Row("Pulse count", Current ? QString::number(Device.PulseCount)
+                                   : HaveCatalogue ? QStringLiteral("not in the catalogue")
+                                                   : QStringLiteral("unknown (no catalogue)")));
+    Out(Row("Interpolation code", QString::number(Device.InterpolCode)));
+    Out(Row("Divider", QString::number(Device.Divider)));
+    Out(Row("Direction", DirectionText(Options, Device.Direction)));
+    Out(Row("Zero pulse", ZeroPulseText(Options, Device.ZeroPulse)));
+    return 0;
+}
+
+int CmdList(TCliContext &Context)
+{
+    TRC_Device &Device = Context.Device;
+    if (!LoadCatalogue(Context) || !ConnectAndRead(Device))
+        return 1;
+    TConfigList Possible;
+    PossibleConfigs(Device, Possible);
+    if (Possible.Count() == 0) {
+        Fail(QStringLiteral("the catalogue has no configuration for article type %1 with basic resolution %2")
+                 .arg(Device.ArtType)
+                 .arg(Device.BaseCount));
+        return 1;
+    }
+    Out(QStringLiteral("%1 %2 %3 %4 %5")
+            .arg(QStringLiteral("Pulses"), 10)
+            .arg(QStringLiteral("Code"), 5)
+            .arg(QStringLiteral("Divider"), 8)
+            .arg(QStringLiteral("List value"), 11)
+            .arg(QStringLiteral("List byte"), 10));
+    for (int i = 0; i < Possible.Count(); ++i) {
+        const TConfig &Entry = *Possible.At(i);
+        const bool IsCurrent = Entry.InterpolCode == Device.InterpolCode && Entry.Divider == Device.Divider;
+        Out(QStringLiteral("%1 %2 %3 %4 %5%6")
+                .arg(Entry.PulseCount, 10)
+                .arg(Entry.InterpolCode, 5)
+                .arg(Entry.Divider, 8)
+                .arg(Entry.ListValue, 11)
+                .arg(Entry.ListByte, 10)
+                .arg(IsCurrent ? QStringLiteral("  (current)") : QString()));
+    }
+    return 0;
+}
+
+int CmdSet(TCliContext &Context)
+{
+    TRC_Device &Device = Context.Device;
+    const QStringList &Args = Context.Arguments;
+    uint32_t Pulses = 0;
+    unsigned Direction = 0, Mode = 0;
+    if (Args.isEmpty() || Args.size() > 3 || !ParseCount(Args[0], Pulses)) {
+        Fail(QStringLiteral("set needs a pulse count, then optionally a direction (0 or 1) and a zero-pulse mode (1 to 6)"));
+        return 2;
+    }
+    if (Args.size() >= 2 && !ParseSmall(Args[1], 0, 1, Direction)) {
+        Fail(QStringLiteral("direction must be 0 or 1, not \"%1\"").arg(Args[1]));
+        return 2;
+    }
+    if (Args.size() >= 3 && !ParseSmall(Args[2], 1, 6, Mode)) {
+        Fail(QStringLiteral("zero-pulse mode must be 1 to 6, not \"%1\"").arg(Args[2]));
+        return 2;
+    }
+    if (!LoadCatalogue(Context) || !ConnectAndRead(Device))
+        return 1;
+    if (Args.size() < 2)
+        Direction = Device.Direction;
+    if (Args.size() < 3)
+        Mode = Device.ZeroPulse >= 1 && Device.ZeroPulse <= 6 ? Device.ZeroPulse : 1; // the window shows 0 as 1
+
+    TConfigList Possible;
+    PossibleConfigs(Device, Possible);
+    // The configuration window writes the last catalogue entry of a pulse count.
+    const TConfig *Entry = nullptr;
+    for (int i = Possible.Count() - 1; i >= 0 && !Entry; --i)
+        if (Possible.At(i)->PulseCount == Pulses)
+            Entry = Possible.At(i);
+    if (!Entry) {
+        Fail(QStringLiteral("the catalogue allows no pulse count %1 for article type %2 with basic resolution %3 "
+                            "(see: rotaconf-cli list)")
+                 .arg(Pulses)
+                 .arg(Device.ArtType)
+                 .arg(Device.BaseCount));
+        return 1;
+    }
+    if (!Device.WriteConfig(Entry->InterpolCode, static_cast<int>(Direction), Entry->Divider, static_cast<int>(Mode), 2)) {
+        FailCode(QStringLiteral("writing the configuration failed"), Device.Com->LastResult);
+        return 1;
+    }
+    Out(QStringLiteral("Written: pulse count %1 (code %2, divider %3), direction %4, zero pulse %5")
+            .arg(Pulses)
+            .arg(Entry->InterpolCode)
+            .arg(Entry->Divider)
+            .arg(DirectionText(*Device.Options, Direction))
+            .arg(ZeroPulseText(*Device.Options, Mode)));
+    return 0;
+}
+
+int CmdFactory(TCliContext &Context)
+{
+    TRC_Device &Device = Context.Device;
+    if (!LoadCatalogue(Context) || !ConnectAndRead(Device))
+        return 1;
+    TConfigList Possible;
+    PossibleConfigs(Device, Possible);
+    if (!Possible.FindByPulseCount(Device.FactoryPulseCount)) {
+        Fail(QStringLiteral("the catalogue has no entry with the factory pulse count %1 for article type %2 with "
+                            "basic resolution %3; nothing written")
+                 .arg(Device.FactoryPulseCount)
+                 .arg(Device.ArtType)
+                 .arg(Device.BaseCount));
+        return 1;
+    }
+    if (!Device.LoadFactorySettings(Possible)) {
+        FailCode(QStringLiteral("loading the factory settings failed"), Device.Com->LastResult);
+        return 1;
+    }
+    Out(QStringLiteral("Factory settings loaded: pulse count %1, divider %2, direction %3, zero pulse %4")
+            .arg(Device.FactoryPulseCount)
+            .arg(Device.FactoryDivider)
+            .arg(DirectionText(*Device.Options, Device.FactoryDirection))
+            .arg(ZeroPulseText(*Device.Options, Device.FactoryZeroPulse)));
+    return 0;
+}
+
+int CmdRegisters(TCliContext &Context)
+{
+    TRC_Device &Device = Context.Device;
+    if (!Connect(Device))
+        return 1;
+    bool Ok = true;
+    for (const auto &[Name, Address] : {std::pair{"RAM", 0u}, std::pair{"EEPROM", 16u}}) {
+        std::array<uint8_t, 16> Bytes{};
+        if (Device.ReadBlock(Address, Bytes)) {
+            Out(QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(Name), -6).arg(Address, 2, 16, QLatin1Char('0')).arg(HexBytes(Bytes)).toUpper());
+        } else {
+            FailCode(QStringLiteral("reading the %1 block failed").arg(QString::fromLatin1(Name)), Device.Com->LastResult);
+            Ok = false; // the other block is still shown
+        }
+    }
+    return Ok ? 0 : 1;
+}

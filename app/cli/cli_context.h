@@ -1,0 +1,35 @@
+// What the commands of rotaconf-cli share: the device model, the catalogue's path and the output.
+#pragma once
+
+#include "RC_Def.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+struct TCliContext {
+    TRC_Device &Device;
+    QString CataloguePath; // as given by --catalog, else the first file that exists, else the first tried
+    QStringList Arguments; // the command's own arguments
+};
+
+// Prints to standard output / a "rotaconf-cli: " message to standard error.
+void Out(const QString &Text);
+void Fail(const QString &Text);
+// The failure message that names the library's code, e.g. "... (BISS_COMM_FAILED)".
+void FailCode(const QString &Text, int32_t Code);
+
+// Opens the adapter and configures the master as the program's Init does. On failure prints why,
+// naming the library's code, and returns false.
+bool Connect(TRC_Device &Device);
+// Connect, then the rating plate and the current configuration.
+bool ConnectAndRead(TRC_Device &Device);
+// Loads the catalogue; its reader prints what is wrong.
+bool LoadCatalogue(TCliContext &Context);
+
+int CmdPlate(TCliContext &Context);
+int CmdList(TCliContext &Context);
+int CmdSet(TCliContext &Context);
+int CmdFactory(TCliContext &Context);
+int CmdRegisters(TCliContext &Context);

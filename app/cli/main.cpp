@@ -1,0 +1,144 @@
+// rotaconf-cli: the program's logic without windows, for scripts and production lines.
+#include "cli_context.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+namespace {
+
+const char kHelp[] =
+    "Usage: rotaconf-cli [OPTIONS] COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Reads and configures a programmable incremental encoder through the USB-BiSS adapter, as Rotaconf\n"
+    "does, without windows.\n"
+    "\n"
+    "Commands:\n"
+    "  plate                     rating plate, factory settings and current configuration; the current\n"
+    "                            pulse count is the catalogue entry with the encoder's code and divider\n"
+    "  list                      the configurations the catalogue allows for the connected encoder\n"
+    "                            (its article type and basic resolution)\n"
+    "  set PULSES [DIR [MODE]]   writes a configuration: the pulse count (one the list offers; 2'048 and\n"
+    "                            2048 are the same), the direction of rotation DIR (0: CHB lags CHA, CCW;\n"
+    "                            1: CHB lags CHA, CW) and the zero-pulse mode MODE (1 A & B HIGH, 2 A & B\n"
+    "                            LOW, 3 A HIGH, 4 A LOW, 5 B HIGH, 6 B LOW). DIR and MODE left out keep\n"
+    "                            the encoder's. Writes the EEPROM block, then the RAM block, keeping\n"
+    "                            every bit it does not set; a pulse count shared by several entries\n"
+    "                            takes the last one, as the configuration window does\n"
+    "  factory                   loads the factory settings (needs a catalogue entry with the factory\n"
+    "                            pulse count)\n"
+    "  registers                 the RAM (0..15) and EEPROM (16..31) register blocks in hexadecimal\n"
+    "\n"
+    "Options:\n"
+    "  --simulate                use the simulated adapter and encoder (../lib/libftd2xx-sim.so beside\n"
+    "                            this program) instead of the real adapter\n"
+    "  --log                     write the trace of every register transfer to standard error\n"
+    "  --catalog FILE            the catalogue to use; default Encoder.cfg in this program's directory,\n"
+    "                            else ../share/rotaconf/Encoder.cfg\n"
+    "  --help                    this text\n"
+    "\n"
+    "Settings (language of the texts) come from Rotaconf.ini in $XDG_CONFIG_HOME (default ~/.config).\n"
+    "The adapter's driver is the D2XX library named by TARNBUS_FTD2XX, else libftd2xx.so.\n"
+    "\n"
+    "Exit status: 0 on success; 1 when the adapter, the encoder or the catalogue fails, with a message\n"
+    "naming the library's result code (for example BISS_COMM_FAILED); 2 for a usage error.\n";
+
+// Where the running program lies.
+QString ProgramDirectory()
+{
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
+}
+
+QString DefaultCatalogue()
+{
+    const QString Dir = ProgramDirectory();
+    const QStringList Tried = {Dir + QStringLiteral("/Encoder.cfg"),
+                               QDir::cleanPath(Dir + QStringLiteral("/../share/rotaconf/Encoder.cfg"))};
+    for (const QString &Path : Tried)
+        if (QFileInfo(Path).isFile())
+            return Path;
+    return Tried.first(); // the message names the first place looked at
+}
+
+// Catalogue messages go to standard error as the CLI's own.
+class TCliMessages final : public TUserMessages {
+public:
+    void Error(const QString &Text) override { Fail(Lines(Text)); }
+    void Info(const QString &Text) override { Out(Lines(Text)); }
+
+private:
+    static QString Lines(QString Text) { return Text.replace(QChar('\r'), QChar('\n')); }
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bool Simulate = false, Log = false;
+    QString Catalogue, Command;
+    QStringList Arguments;
+    for (int i = 1; i < argc; ++i) {
+        const QString Arg = QString::fromLocal8Bit(argv[i]);
+        if (!Command.isEmpty()) {
+            Arguments << Arg;
+        } else if (Arg == QLatin1String("--help") || Arg == QLatin1String("-h")) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        } else if (Arg == QLatin1String("--simulate")) {
+            Simulate = true;
+        } else if (Arg == QLatin1String("--log")) {
+            Log = true;
+        } else if (Arg == QLatin1String("--catalog")) {
+            if (++i >= argc) {
+                Fail(QStringLiteral("--catalog needs a file name"));
+                return 2;
+            }
+            Catalogue = QString::fromLocal8Bit(argv[i]);
+        } else if (Arg.startsWith(QLatin1String("--catalog="))) {
+            Catalogue = Arg.mid(10);
+        } else if (Arg.startsWith(QLatin1Char('-'))) {
+            Fail(QStringLiteral("unknown option %1 (see --help)").arg(Arg));
+            return 2;
+        } else {
+            Command = Arg;
+        }
+    }
+
+    static const std::map<QString, int (*)(TCliContext &)> Commands = {
+        {QStringLiteral("plate"), CmdPlate},     {QStringLiteral("list"), CmdList},
+        {QStringLiteral("set"), CmdSet},         {QStringLiteral("factory"), CmdFactory},
+        {QStringLiteral("registers"), CmdRegisters},
+    };
+    const auto Found = Commands.find(Command);
+    if (Found == Commands.end()) {
+        Fail(Command.isEmpty() ? QStringLiteral("no command given (see --help)")
+                               : QStringLiteral("unknown command %1 (see --help)").arg(Command));
+        return 2;
+    }
+    if (Found->second != CmdSet && !Arguments.isEmpty()) {
+        Fail(QStringLiteral("%1 takes no arguments (see --help)").arg(Command));
+        return 2;
+    }
+
+    if (Simulate) {
+        // The library loads its USB driver at the first OpenInterface; point it at the simulator.
+        const QString Driver = QDir::cleanPath(ProgramDirectory() + QStringLiteral("/../lib/libftd2xx-sim.so"));
+        setenv("TARNBUS_FTD2XX", QFile::encodeName(Driver).constData(), 1);
+    }
+
+    TCliMessages Messages;
+    SetUserMessages(&Messages);
+    int Status = 0;
+    {
+        TRC_Device Device;
+        if (Log)
+            Device.Com->ShowDebug(); // without windows the trace goes to standard error
+        TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogue() : Catalogue, Arguments};
+        Status = Found->second(Context);
+    }
+    SetUserMessages(nullptr);
+    return Status;
+}
