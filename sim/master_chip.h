@@ -1,0 +1,93 @@
+// The BiSS master chip on the SPI link: 256 byte registers, the instruction register, end of
+// transmission, start-up, and register transfers (mode B) that it runs on the BiSS line by itself.
+#ifndef TBSIM_MASTER_CHIP_H
+#define TBSIM_MASTER_CHIP_H
+
+#include "activity_log.h"
+#include "biss_line.h"
+#include "faults.h"
+#include "spi_target.h"
+
+#include <array>
+#include <cstdint>
+
+namespace tbsim {
+
+class MasterChip : public SpiTarget {
+public:
+    MasterChip(BissLine &line, const Faults &faults, ActivityLog &log);
+
+    // Power-up: every register 0 except id and revision, idle, not started.
+    void powerUp(int version, uint8_t id, uint8_t revision);
+    int version() const { return m_version; }
+
+    // A register as a read frame would show it, without the side effects of a read.
+    uint8_t get(uint8_t address) const;
+    // Sets a register behind the link's back (read-only registers included).
+    void set(uint8_t address, uint8_t value);
+
+    void chipSelect(bool selected) override;
+    bool clockBit(bool mosi) override;
+    uint8_t clockByte(uint8_t mosi) override;
+
+    // Register layout by version.
+    uint8_t instructionRegister() const { return m_version == 1 ? 0xE1 : 0xF4; }
+    uint8_t statusRegister() const { return m_version == 1 ? 0xE0 : 0xF0; }
+    uint8_t partialCountRegister() const { return m_version == 1 ? 0xE4 : 0xF3; }
+    uint8_t windowStart() const { return m_version == 1 ? 0x40 : 0x80; }
+
+    static constexpr uint8_t kEotRegister = 0xF0;
+    static constexpr uint8_t kIdRegister = 0xEB;
+    static constexpr uint8_t kRevisionRegister = 0xEA;
+    static constexpr unsigned kWindowSize = 64;
+    static constexpr uint8_t kAbort = 0x80;
+
+private:
+    enum class Job { None, StartUp, Transfer };
+
+    void byteDone(uint8_t b);
+    uint8_t readAccess(uint8_t address);
+    void writeAccess(uint8_t address, uint8_t value);
+    void beforeAccess(bool read, uint8_t address);
+    void takeInstruction();
+    void startJob(Job job);
+    void frameEnded();
+    void completeJob();
+    void runTransfer();
+    bool eot() const;
+    bool readOnly(uint8_t address) const;
+
+    BissLine &m_line;
+    const Faults &m_faults;
+    ActivityLog &m_log;
+
+    int m_version = 2;
+    std::array<uint8_t, 256> m_regs{};
+    uint8_t m_id = 0, m_revision = 0;
+
+    // Frame decoding.
+    bool m_selected = false;
+    unsigned m_byteIndex = 0;
+    uint8_t m_opcode = 0, m_address = 0;
+    uint8_t m_out = 0xFF;
+    uint8_t m_shift = 0;
+    unsigned m_bits = 0;
+
+    // Instruction written and not yet taken; shown once to a read before it is taken.
+    bool m_instructionPending = false;
+    bool m_instructionShown = false;
+
+    // The running job and how many frames it still takes.
+    Job m_job = Job::None;
+    unsigned m_busyFrames = 0;
+    uint8_t m_jobAddress = 0, m_jobCount = 0, m_jobSlave = 0;
+    bool m_jobWrite = false;
+
+    uint8_t m_status = 0;  // outcome bits of the last register transfer
+    uint8_t m_partial = 0; // registers moved by the last transfer that broke off
+    bool m_startedUp = false;
+};
+
+} // namespace tbsim
+
+#endif

@@ -1,0 +1,33 @@
+// A slave on the BiSS line as the master chip sees it during a register transfer.
+#ifndef TBSIM_SLAVE_H
+#define TBSIM_SLAVE_H
+
+#include <array>
+#include <cstdint>
+
+namespace tbsim {
+
+constexpr unsigned kSlaveRegisters = 128;
+
+class Slave {
+public:
+    virtual ~Slave() = default;
+
+    // Register access over the line (address 0..127). A slave may refuse a write (protected area).
+    virtual uint8_t readRegister(unsigned address) const { return m_regs[address & 0x7F]; }
+    virtual void writeRegister(unsigned address, uint8_t value) { m_regs[address & 0x7F] = value; }
+
+    // Direct access for the control interface, bypassing every protection.
+    uint8_t peek(unsigned address) const { return m_regs[address & 0x7F]; }
+    virtual void poke(unsigned address, uint8_t value) { m_regs[address & 0x7F] = value; }
+
+    // Power-up of the slave (nothing for a plain register file).
+    virtual void powerCycle() {}
+
+protected:
+    std::array<uint8_t, kSlaveRegisters> m_regs{};
+};
+
+} // namespace tbsim
+
+#endif

@@ -1,0 +1,92 @@
+#include "world.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace tbsim {
+
+World::World()
+{
+    resetFromEnvironment();
+}
+
+World &world()
+{
+    // Built on first use rather than by a global constructor.
+    static World w;
+    return w;
+}
+
+bool World::apply(const Scenario &sc)
+{
+    // Build the slaves first: the only step that can fail.
+    std::unique_ptr<Slave> slaves[kMaxSlaves];
+    std::unique_ptr<Encoder> replacement;
+    for (unsigned i = 0; i < kMaxSlaves; ++i) {
+        const SlaveSpec &spec = sc.slaves[i];
+        if (spec.kind == SlaveSpec::Kind::Absent)
+            continue;
+        std::unique_ptr<Slave> s;
+        if (spec.kind == SlaveSpec::Kind::Encoder) {
+            auto enc = std::make_unique<Encoder>();
+            for (unsigned a = 0; a < kSlaveRegisters; ++a)
+                enc->poke(a, spec.regs[a]);
+            if (i == 0) {
+                // The other encoder of the same type: a copy with its own serial number.
+                replacement = std::make_unique<Encoder>(*enc);
+                for (unsigned k = 0; k < kSerialSize; ++k)
+                    replacement->poke(kSerialFirst + k,
+                                      k < sc.replacementSerial.size() ? uint8_t(sc.replacementSerial[k]) : 0);
+                replacement->powerCycle();
+                enc->setEepromFile(sc.eepromFile);
+                std::string error;
+                if (!enc->loadEepromFile(error)) {
+                    lastError = error;
+                    return false;
+                }
+            }
+            enc->powerCycle();
+            s = std::move(enc);
+        } else {
+            s = std::make_unique<Slave>();
+            for (unsigned a = 0; a < kSlaveRegisters; ++a)
+                s->poke(a, spec.regs[a]);
+        }
+        slaves[i] = std::move(s);
+    }
+
+    scenario = sc;
+    faults = sc.faults;
+    line.clear();
+    for (unsigned i = 0; i < kMaxSlaves; ++i)
+        line.setSlave(i, std::move(slaves[i]));
+    line.setReplacement(std::move(replacement));
+    master.powerUp(sc.masterVersion, sc.masterId, sc.masterRevision);
+    device.open = false;
+    device.handle = 0;
+    mpsse.reset();
+    log.clear();
+    return true;
+}
+
+void World::resetFromEnvironment()
+{
+    const char *path = std::getenv("TARNBUS_SIM_SCENARIO");
+    if (path && *path) {
+        Scenario sc;
+        std::string error;
+        if (readScenarioFile(path, sc, error) && apply(sc)) {
+            lastError.clear();
+            return;
+        }
+        if (!error.empty())
+            lastError = error;
+        std::fprintf(stderr, "libftd2xx-sim: %s; using the built-in scenario\n", lastError.c_str());
+        apply(defaultScenario());
+        return;
+    }
+    apply(defaultScenario());
+}
+
+} // namespace tbsim
