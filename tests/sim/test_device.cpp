@@ -1,0 +1,156 @@
+// The FTDI device through D2XX: statuses, MPSSE command decoding, the receive queue, the EEPROM
+// record, and what the counters and call log say about the traffic.
+#include "sim_wire.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+class Device : public ::testing::Test {
+protected:
+    void SetUp() override { tbsim_reset_default(); }
+    void TearDown() override { wire.close(); }
+    SimWire wire;
+};
+
+TEST_F(Device, OpenCloseAndHandleStatuses)
+{
+    FT_HANDLE h = nullptr;
+    EXPECT_EQ(FT_Open(1, &h), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(FT_Open(0, nullptr), FT_INVALID_PARAMETER);
+    ASSERT_EQ(FT_Open(0, &h), FT_OK);
+    FT_HANDLE second = nullptr;
+    EXPECT_EQ(FT_Open(0, &second), FT_DEVICE_NOT_OPENED) << "device already in use";
+    DWORD n = 0;
+    EXPECT_EQ(FT_Write(h, nullptr, 4, &n), FT_INVALID_PARAMETER);
+    EXPECT_EQ(FT_Close(h), FT_OK);
+
+    // A closed handle, and one from an earlier opening, are no longer valid.
+    uint8_t b = 0x87;
+    EXPECT_EQ(FT_Write(h, &b, 1, &n), FT_INVALID_HANDLE);
+    EXPECT_EQ(FT_Close(h), FT_INVALID_HANDLE);
+    FT_HANDLE again = nullptr;
+    ASSERT_EQ(FT_Open(0, &again), FT_OK);
+    EXPECT_NE(again, h);
+    EXPECT_EQ(FT_SetLatencyTimer(h, 16), FT_INVALID_HANDLE);
+    EXPECT_EQ(FT_SetLatencyTimer(again, 16), FT_OK);
+    EXPECT_EQ(FT_Close(again), FT_OK);
+}
+
+TEST_F(Device, UnknownOpcodeAnswersBadCommandOnlyInMpsseMode)
+{
+    FT_HANDLE h = nullptr;
+    ASSERT_EQ(FT_Open(0, &h), FT_OK);
+    wire.handle = h;
+    EXPECT_EQ(wire.write({0xAB, 0x80, 0x10, 0x1B}), 4u);
+    EXPECT_TRUE(wire.read(4).empty()) << "outside MPSSE the bytes mean nothing";
+
+    FT_SetBitMode(h, 0x00, 0x00);
+    FT_SetBitMode(h, 0x00, 0x02);
+    wire.write({0xAB, 0x87, 0xC0});
+    EXPECT_EQ(wire.read(8), (std::vector<uint8_t>{0xFA, 0xAB, 0xFA, 0xC0}));
+    // Known commands answer nothing, and their parameters are not taken for opcodes.
+    wire.write({0x80, 0xAA, 0x1B, 0x86, 0xAB, 0x00, 0x85, 0x87});
+    DWORD queued = 99;
+    EXPECT_EQ(FT_GetQueueStatus(h, &queued), FT_OK);
+    EXPECT_EQ(queued, 0u);
+}
+
+TEST_F(Device, CommandsSplitAcrossWritesContinue)
+{
+    ASSERT_EQ(wire.open(), FT_OK);
+    wire.writeMaster(0x30, 0x6C);
+    const std::vector<uint8_t> frame{0x80, 0x10, 0x1B, 0x35, 0x02, 0x00, 0x03, 0x30, 0x00, 0x80, 0x18, 0x1B, 0x87};
+    for (size_t cut = 1; cut < frame.size(); ++cut) {
+        wire.write(std::vector<uint8_t>(frame.begin(), frame.begin() + cut));
+        wire.write(std::vector<uint8_t>(frame.begin() + cut, frame.end()));
+        const auto answer = wire.read(3);
+        ASSERT_EQ(answer.size(), 3u) << "cut at " << cut;
+        EXPECT_EQ(answer[2], 0x6C) << "cut at " << cut;
+    }
+}
+
+TEST_F(Device, WrongBitOrderEdgeOrChipSelectDoesNotReachTheRegister)
+{
+    ASSERT_EQ(wire.open(), FT_OK);
+    wire.writeMaster(0x30, 0x00);
+    // Least significant bit first (0x19), data out on the rising edge (0x10), chip select left high.
+    wire.write({0x80, 0x10, 0x1B, 0x19, 0x02, 0x00, 0x02, 0x30, 0x55, 0x80, 0x18, 0x1B});
+    wire.write({0x80, 0x10, 0x1B, 0x10, 0x02, 0x00, 0x02, 0x30, 0x55, 0x80, 0x18, 0x1B});
+    wire.write({0x80, 0x18, 0x1B, 0x11, 0x02, 0x00, 0x02, 0x30, 0x55, 0x80, 0x18, 0x1B});
+    EXPECT_EQ(wire.readMaster(0x30), 0x00);
+    // Data in taken on the rising edge (0x31) reads each bit a clock late.
+    wire.writeMaster(0x30, 0x81);
+    wire.write({0x80, 0x10, 0x1B, 0x31, 0x02, 0x00, 0x03, 0x30, 0x00, 0x80, 0x18, 0x1B, 0x87});
+    const auto answer = wire.read(3);
+    ASSERT_EQ(answer.size(), 3u);
+    EXPECT_NE(answer[2], 0x81);
+    // Loop-back returns what was sent and the chip answers nothing.
+    wire.write({0x84, 0x80, 0x10, 0x1B, 0x35, 0x02, 0x00, 0x03, 0x30, 0x00, 0x80, 0x18, 0x1B, 0x85});
+    EXPECT_EQ(wire.read(3), (std::vector<uint8_t>{0x03, 0x30, 0x00}));
+}
+
+TEST_F(Device, ReadReturnsWhatIsThereWithStatusOk)
+{
+    ASSERT_EQ(wire.open(), FT_OK);
+    wire.write({0xAB});
+    uint8_t buffer[8] = {};
+    DWORD got = 99;
+    EXPECT_EQ(FT_Read(wire.handle, buffer, 8, &got), FT_OK);
+    EXPECT_EQ(got, 2u);
+    EXPECT_EQ(FT_Read(wire.handle, buffer, 8, &got), FT_OK);
+    EXPECT_EQ(got, 0u);
+    // A receive purge drops what was queued.
+    wire.write({0xAB});
+    EXPECT_EQ(FT_Purge(wire.handle, FT_PURGE_RX), FT_OK);
+    EXPECT_TRUE(wire.read(2).empty());
+}
+
+TEST_F(Device, EepromRecordGivesTheSerialNumber)
+{
+    ASSERT_EQ(wire.open(), FT_OK);
+    FT_PROGRAM_DATA data;
+    std::memset(&data, 0, sizeof data);
+    char manufacturer[32], id[16], description[64], serial[16];
+    data.Signature1 = 0;
+    data.Signature2 = 0xFFFFFFFF;
+    data.Version = 2;
+    data.Manufacturer = manufacturer;
+    data.ManufacturerId = id;
+    data.Description = description;
+    data.SerialNumber = serial;
+    EXPECT_EQ(FT_EE_Read(wire.handle, &data), FT_OK);
+    EXPECT_STREQ(serial, "TB000001");
+    EXPECT_EQ(data.VendorId, 0x0403);
+
+    data.Signature2 = 0;
+    EXPECT_EQ(FT_EE_Read(wire.handle, &data), FT_INVALID_PARAMETER);
+    EXPECT_EQ(FT_EE_Read(wire.handle, nullptr), FT_INVALID_PARAMETER);
+}
+
+TEST_F(Device, CountersAndCallLogShowARegisterReadCost)
+{
+    ASSERT_EQ(wire.open(), FT_OK);
+    wire.writeMaster(0x30, 0x42);
+    tbsim_clear_logs();
+    EXPECT_EQ(wire.readMaster(0x30), 0x42);
+    tbsim_counters c{};
+    tbsim_get_counters(&c);
+    EXPECT_EQ(c.writes, 1u);
+    EXPECT_EQ(c.bytes_written, 13u);
+    EXPECT_EQ(c.reads, 1u);
+    EXPECT_EQ(c.bytes_read, 3u);
+    ASSERT_EQ(tbsim_call_count(), 2u);
+    EXPECT_STREQ(tbsim_call_name(0), "FT_Write");
+    EXPECT_STREQ(tbsim_call_name(1), "FT_Read");
+    uint8_t bytes[16] = {};
+    ASSERT_EQ(tbsim_call_bytes(1, bytes, sizeof bytes), 3u);
+    EXPECT_EQ(bytes[2], 0x42);
+    EXPECT_EQ(tbsim_call_bytes(0, nullptr, 0), 13u);
+    EXPECT_EQ(tbsim_call_name(2), nullptr);
+}
+
+} // namespace
