@@ -78,10 +78,7 @@ TDebugForm::TDebugForm(QWidget *Parent) : QWidget(Parent, Qt::Tool) {
 
 void TDebugForm::AddLine(const QString &Line) { Memo->appendPlainText(Line); }
 
-void TDebugForm::Show() {
-  show();
-  raise();
-}
+void TDebugForm::Show() { show(); }
 
 void TDebugForm::ForceClose() {
   HideOnlyFlag = false;

@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -111,6 +112,8 @@ TRC_ConfigForm::TRC_ConfigForm(QWidget *Owner, const QString &VersionText, TRC_D
   BusyFlag = false;
   State = LastState = Connected;
   SetLabelText(LVersion, VersionText);
+  // The version follows its caption, however wide the caption comes out in the desktop's font.
+  LVersion->move(std::max(LVersion->x(), Label1->x() + Label1->width() + 4), LVersion->y());
   FormCreate();
   TimerCheckSame->start();
 }
