@@ -10,7 +10,7 @@
 
 BissClass::BissClass()
     : eInterface(INTERFACE_NONE), pTransferState(std::make_unique<TransferState>()),
-      eMasterVersion(MASTER_VERSION_UNKNOWN), ucMasterId(0), ucMasterRevision(0), aulRegCache{}, ulMcLptMode(0),
+      eMasterVersion(MASTER_VERSION_UNKNOWN), ucMasterId(0), ucMasterRevision(0), aulRegCache{}, abRegCacheStale{}, ulMcLptMode(0),
       ulMcF5Bit0(0), ulMcE5LowBits(0), aulMcData1Length{}, aulMcData1CrcHalf{}, abMcData1Bit7{},
       aulMcData2Length{}, aulMcData2CrcHalf{}, abMcData2Bit7{}, ulMcStored9(1), abMcData1FlagA{},
       abMcData2FlagA{}, abMcSlaveModeC{}, abMcData1FlagB{}, abMcData2FlagB{}, abMcStored16{}, bMcE5Bit0(false),
@@ -75,6 +75,7 @@ BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
     }
 
     aulRegCache.fill(0);
+    abRegCacheStale.fill(false);
     vResetMasterVersion();
     MasterVersionEnum eVersion;
     uint8_t ucId, ucRevision;

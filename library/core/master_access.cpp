@@ -93,10 +93,11 @@ BissEnum BissClass::eReadMaster(uint8_t ucAddress, uint8_t *pucData)
 
 BissEnum BissClass::eWriteMasterVerify(uint8_t ucAddress, uint32_t ulValue, bool bOnlyIfChanged)
 {
-    if (bOnlyIfChanged && aulRegCache[ucAddress] == ulValue)
+    if (bOnlyIfChanged && aulRegCache[ucAddress] == ulValue && !abRegCacheStale[ucAddress])
         return BISS_OK;
     // The cache takes the value before the transfer: it holds what the register is meant to hold.
     aulRegCache[ucAddress] = ulValue;
+    abRegCacheStale[ucAddress] = true;
     BissEnum eResult = eWriteMaster(ucAddress, ulValue, 0xFFFFFFFF);
     if (eResult != BISS_OK)
         return eResult;
@@ -104,7 +105,10 @@ BissEnum BissClass::eWriteMasterVerify(uint8_t ucAddress, uint32_t ulValue, bool
     eResult = eReadMaster(static_cast<uint32_t>(ucAddress), &ulReadBack);
     if (eResult != BISS_OK)
         return eResult;
-    return ulReadBack == ulValue ? BISS_OK : BISS_MASTERCOMM_FAILED;
+    if (ulReadBack != ulValue)
+        return BISS_MASTERCOMM_FAILED;
+    abRegCacheStale[ucAddress] = false;
+    return BISS_OK;
 }
 
 void BissClass::vResetMasterVersion()

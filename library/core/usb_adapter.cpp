@@ -1,6 +1,7 @@
 #include "usb_adapter.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "transfer_state.h"
 
@@ -78,10 +79,7 @@ bool UsbAdapterClass::bOpen()
         return false;
 
     // Chip deselected, high byte bits 1 and 3 driven low, fastest clock, no loop-back.
-    for (uint8_t uc : {MPSSE_SET_LOW, GPIO_IDLE, GPIO_DIRECTION, MPSSE_SET_HIGH, uint8_t(0x00), uint8_t(0x0A),
-                       MPSSE_DIVISOR, uint8_t(0x00), uint8_t(0x00), MPSSE_LOOPBACK_OFF})
-        vAddCommand(uc, 0);
-    if (!bSendQueue(true, 0))
+    if (!bSetUpEngine())
         return false;
     if (!bPurgeRx())
         return false;
@@ -127,7 +125,38 @@ bool UsbAdapterClass::bWriteDevice(const uint8_t *pucBytes, size_t uiCount)
     DWORD ulWritten = 0;
     FT_STATUS status = pDriver->pWrite(hDevice, const_cast<uint8_t *>(pucBytes), static_cast<DWORD>(uiCount),
                                        &ulWritten);
-    return status == FT_OK && ulWritten == uiCount;
+    if (status == FT_OK && ulWritten == uiCount)
+        return true;
+    // A write cut short leaves the MPSSE engine inside a command, where it would take the next frame's
+    // bytes as that command's arguments and never find its way back; the next frame starts afresh.
+    if (status == FT_OK && ulWritten > 0)
+        bOutOfStep = true;
+    return false;
+}
+
+bool UsbAdapterClass::bSetUpEngine()
+{
+    static const uint8_t aucSetup[] = {MPSSE_SET_LOW, GPIO_IDLE, GPIO_DIRECTION, MPSSE_SET_HIGH, 0x00, 0x0A,
+                                       MPSSE_DIVISOR, 0x00,      0x00,           MPSSE_LOOPBACK_OFF};
+    vDropPrepared(0);
+    avecQueue[0].assign(std::begin(aucSetup), std::end(aucSetup));
+    return bSendQueue(true, 0);
+}
+
+bool UsbAdapterClass::bBackInStep()
+{
+    if (!bOutOfStep)
+        return true;
+    if (!hDevice || !pDriver)
+        return false;
+    bOutOfStep = false;
+    // Only a reset brings the engine out of an unfinished command; then it is set up as at opening.
+    if (pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_RESET) != FT_OK ||
+        pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_MPSSE) != FT_OK || !bSetUpEngine() || !bPurgeRx()) {
+        bOutOfStep = true;
+        return false;
+    }
+    return true;
 }
 
 bool UsbAdapterClass::bSendQueue(bool bDiscard, unsigned uiQueue)
@@ -176,6 +205,8 @@ void UsbAdapterClass::vDropPrepared(unsigned uiQueue)
 
 bool UsbAdapterClass::bWriteMaster(uint8_t ucAddress, uint8_t ucData)
 {
+    if (!bBackInStep())
+        return false;
     vDropPrepared(0);
     vAddSelect(0);
     auto &q = avecQueue[0];
@@ -186,6 +217,8 @@ bool UsbAdapterClass::bWriteMaster(uint8_t ucAddress, uint8_t ucData)
 
 bool UsbAdapterClass::bReadMaster(uint8_t ucAddress, uint8_t *pucData)
 {
+    if (!bBackInStep())
+        return false;
     vDropPrepared(0);
     vAddSelect(0);
     auto &q = avecQueue[0];

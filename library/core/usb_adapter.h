@@ -50,6 +50,10 @@ private:
     /* Drops a prepared sequence so that a register frame starts on an empty queue. */
     void vDropPrepared(unsigned uiQueue);
     bool bWriteDevice(const uint8_t *pucBytes, size_t uiCount);
+    /* Pins, clock and loop-back as a register frame expects them (queue 0, sent at once). */
+    bool bSetUpEngine();
+    /* After a write cut short: resets the engine and sets it up again before the next frame. */
+    bool bBackInStep();
 
     BissClass *pOwner;
     std::unique_ptr<TransferState> pTransferState;
@@ -61,6 +65,7 @@ private:
     std::array<size_t, QUEUE_COUNT> auiSendBufferSize{};
     std::array<bool, QUEUE_COUNT> abQueueClean{true, true};
     std::array<char, SERIAL_NUMBER_SIZE> acSerialNumber{};
+    bool bOutOfStep = false;
     int32_t lSy2dHandle = -1; /* the kind-5 adapter has no transport; this never changes */
 };
 

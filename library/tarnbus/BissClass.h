@@ -95,6 +95,9 @@ private:
     uint8_t ucMasterId;
     uint8_t ucMasterRevision;
     std::array<uint32_t, 256> aulRegCache;
+    /* Entries whose last verified write failed: the register may hold anything, so an unforced write
+     * sends them again even when the cache already shows the value. */
+    std::array<bool, 256> abRegCacheStale;
 
     /* Master configuration store, one member per item; per-slave items hold one entry per slave. */
     using SlaveBools = std::array<bool, SLAVE_COUNT>;

@@ -1,0 +1,119 @@
+/*
+ * tarnbus-demo: opens the USB adapter, configures and starts the BiSS master and prints the encoder's
+ * rating plate and factory block. Without TARNBUS_FTD2XX in the environment it uses the simulated
+ * adapter that is built beside it (../lib/libftd2xx-sim.so). Exits with 1 when a step fails.
+ */
+#define _DEFAULT_SOURCE
+#include <libgen.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "tarnbus/tarnbus.h"
+
+static const char *strResultName(int32_t lResult)
+{
+    static const char *const astrNames[] = {
+        "BISS_OK",          "BISS_INVALID_HANDLE",    "BISS_INVALID_INTERFACE", "BISS_INTERFACE_NOT_FOU",
+        "BISS_MASTERCOMM_FAILED", "BISS_INVALID_MASTERADR", "BISS_INVALID_MASTERDAT", "BISS_INVALID_PARAMETER",
+        "BISS_INIT_FAILED", "BISS_TIMEOUT",           "BISS_REGERROR",          "BISS_COMM_FAILED",
+    };
+    if (lResult >= 0 && (size_t)lResult < sizeof astrNames / sizeof astrNames[0])
+        return astrNames[lResult];
+    return "unknown result";
+}
+
+/* Prints the step and its result; false when it failed. */
+static int bReport(const char *strStep, int32_t lResult)
+{
+    printf("%-34s %s\n", strStep, strResultName(lResult));
+    return lResult == BISS_OK;
+}
+
+static void vUseSimulatorByDefault(void)
+{
+    if (getenv("TARNBUS_FTD2XX"))
+        return;
+    char strExe[PATH_MAX];
+    ssize_t lLength = readlink("/proc/self/exe", strExe, sizeof strExe - 1);
+    if (lLength <= 0)
+        return;
+    strExe[lLength] = '\0';
+    char strDriver[PATH_MAX + 32];
+    snprintf(strDriver, sizeof strDriver, "%s/../lib/libftd2xx-sim.so", dirname(strExe));
+    setenv("TARNBUS_FTD2XX", strDriver, 1);
+}
+
+/* Register texts may fill their field completely or end early with a zero byte. */
+static void vPrintText(const char *strLabel, const uint8_t *pucBytes, size_t uiCount)
+{
+    printf("  %-22s \"", strLabel);
+    for (size_t i = 0; i < uiCount && pucBytes[i]; ++i)
+        putchar(pucBytes[i] >= 0x20 && pucBytes[i] < 0x7F ? pucBytes[i] : '?');
+    printf("\"\n");
+}
+
+static uint32_t ulBigEndian(const uint8_t *pucBytes, size_t uiCount)
+{
+    uint32_t ulValue = 0;
+    for (size_t i = 0; i < uiCount; ++i)
+        ulValue = (ulValue << 8) | pucBytes[i];
+    return ulValue;
+}
+
+static int bReadRegisters(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulCount, uint8_t *pucPlate)
+{
+    char strStep[64];
+    uint32_t ulDone = ulCount;
+    snprintf(strStep, sizeof strStep, "ReadSlaveRegister %u..%u", ulAddress, ulAddress + ulCount - 1);
+    return bReport(strStep, ReadSlaveRegister(ulHandle, 0, 0, ulAddress, &ulDone, pucPlate + ulAddress));
+}
+
+int main(void)
+{
+    /* The master items the configuration program sends: one data word of 24 bits, CRC polynomial
+     * 0x43 on word 1 of slave 0, then the master's own settings. */
+    static const uint32_t aaulItems[][2] = {
+        {MC_DATA1_LENGTH, 10}, {MC_DATA1_CRCPOLY, 0},   {MC_DATA1_BIT7, 0},     {MC_DATA2_LENGTH, 24},
+        {MC_DATA2_CRCPOLY, 0}, {MC_DATA2_BIT7, 0},      {MC_E5_LOW_BITS, 1},    {MC_DATA2_FLAG_A, 0},
+        {MC_SLAVE_MODE_C, 0},  {MC_F5_BIT0, 1},         {MC_E6_LOW5, 4},        {MC_E6_HIGH3, 2},
+        {MC_E5_LOW_BITS, 1},
+    };
+    vUseSimulatorByDefault();
+    printf("driver: %s\n", getenv("TARNBUS_FTD2XX"));
+
+    uint32_t ulHandle = 0;
+    int32_t lResult = OpenInterface(INTERFACE_USB, "", NULL, NULL, &ulHandle);
+    printf("handle: %u\n", ulHandle);
+    int bOk = bReport("OpenInterface (USB)", lResult);
+    for (size_t i = 0; bOk && i < sizeof aaulItems / sizeof aaulItems[0]; ++i) {
+        char strStep[64];
+        snprintf(strStep, sizeof strStep, "SetMasterConfig item %u = %u", aaulItems[i][0], aaulItems[i][1]);
+        bOk = bReport(strStep, SetMasterConfig(ulHandle, 0, aaulItems[i][0], aaulItems[i][1]));
+    }
+    bOk = bOk && bReport("WriteMasterConfig (forced)", WriteMasterConfig(ulHandle, 1));
+    bOk = bOk && bReport("InitBissComm", InitBissComm(ulHandle));
+
+    uint8_t aucPlate[104] = {0};
+    bOk = bOk && bReadRegisters(ulHandle, 32, 24, aucPlate) && bReadRegisters(ulHandle, 56, 32, aucPlate) &&
+          bReadRegisters(ulHandle, 88, 16, aucPlate);
+    if (bOk) {
+        printf("rating plate:\n");
+        printf("  %-22s %u\n", "format marker", aucPlate[32]);
+        printf("  %-22s %u\n", "article type", aucPlate[33]);
+        printf("  %-22s %u\n", "basic resolution", ulBigEndian(aucPlate + 34, 3));
+        vPrintText("product code", aucPlate + 37, 6);
+        vPrintText("serial number", aucPlate + 49, 7);
+        vPrintText("order designation", aucPlate + 56, 32);
+        printf("factory block:\n");
+        printf("  %-22s %u\n", "divider", ulBigEndian(aucPlate + 88, 2));
+        printf("  %-22s %u\n", "pulse count", ulBigEndian(aucPlate + 90, 4));
+        printf("  %-22s %u\n", "direction", aucPlate[94]);
+        printf("  %-22s %u\n", "zero pulse", aucPlate[95]);
+    }
+    if (ulHandle != 0)
+        bReport("CloseInterface", CloseInterface(ulHandle));
+    return bOk ? 0 : 1;
+}
