@@ -20,6 +20,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+// The pictures live in the windows' static library; make sure its resources are linked and registered.
+static void RegisterPictures() { Q_INIT_RESOURCE(pictures); }
+
 namespace {
 
 QLabel *MakePicture(QWidget *Parent, const char *Name, const QRect &Place, const QString &Resource) {
@@ -80,6 +83,7 @@ void TRC_MainForm::BuildLayout() {
   setPalette(palette);
   setAutoFillBackground(true);
 
+  RegisterPictures();
   ImageDorvane = MakePicture(this, "ImageDorvane", QRect(0, 0, 361, 105), QStringLiteral(":/pictures/logo.jpg"));
   ImEncoder = MakePicture(this, "ImEncoder", QRect(102, 108, 363, 257), QStringLiteral(":/pictures/encoder.jpg"));
   ImEncoder->installEventFilter(this);
