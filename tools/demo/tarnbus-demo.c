@@ -73,8 +73,8 @@ static int bReadRegisters(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulCoun
 
 int main(void)
 {
-    /* The master items the configuration program sends: one data word of 24 bits, CRC polynomial
-     * 0x43 on word 1 of slave 0, then the master's own settings. */
+    /* The master items the configuration program sends for slave 0: data words of 10 and 24 bits
+     * without CRC, register mode B, then the master's own settings. */
     static const uint32_t aaulItems[][2] = {
         {MC_DATA1_LENGTH, 10}, {MC_DATA1_CRCPOLY, 0},   {MC_DATA1_BIT7, 0},     {MC_DATA2_LENGTH, 24},
         {MC_DATA2_CRCPOLY, 0}, {MC_DATA2_BIT7, 0},      {MC_E5_LOW_BITS, 1},    {MC_DATA2_FLAG_A, 0},
