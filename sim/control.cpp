@@ -13,7 +13,9 @@ void tbsim_reset(void)
 
 void tbsim_reset_default(void)
 {
-    world().apply(tbsim::defaultScenario());
+    auto &w = world();
+    w.apply(tbsim::defaultScenario());
+    w.lastError.clear();
 }
 
 int tbsim_load_scenario(const char *path)

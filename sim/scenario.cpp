@@ -47,9 +47,10 @@ struct Parser {
     bool slaveLine(std::string_view key, std::string_view value)
     {
         // slaveN, slaveN.ADDR, slaveN.text.ADDR
+        const std::string whole(key);
         key.remove_prefix(5);
         if (key.empty() || key[0] < '0' || key[0] > '7')
-            return fail("unknown key 'slave" + std::string(key) + "' (slaves are slave0..slave7)");
+            return fail("unknown key '" + whole + "' (slaves are slave0..slave7)");
         SlaveSpec &slave = sc.slaves[key[0] - '0'];
         key.remove_prefix(1);
         if (key.empty()) {
@@ -67,7 +68,7 @@ struct Parser {
             return true;
         }
         if (key[0] != '.')
-            return fail("unknown key");
+            return fail("unknown key '" + whole + "'");
         key.remove_prefix(1);
         const bool text = key.substr(0, 5) == "text.";
         if (text)

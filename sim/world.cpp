@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 namespace tbsim {
 
@@ -13,10 +14,21 @@ World::World()
 
 World &world()
 {
-    // Built on first use rather than by a global constructor.
-    static World w;
-    return w;
+    // Built in place on first use and never destroyed: the library under test may still close its
+    // device from its own exit handlers, after this library's would have run.
+    alignas(World) static unsigned char storage[sizeof(World)];
+    static World *w = new (storage) World;
+    return *w;
 }
+
+namespace {
+// The scenario named in the environment is read when the library is loaded, so a bad file is
+// reported before the first device call.
+__attribute__((constructor)) void loadScenarioAtStart()
+{
+    world();
+}
+} // namespace
 
 bool World::apply(const Scenario &sc)
 {
@@ -87,6 +99,7 @@ void World::resetFromEnvironment()
         return;
     }
     apply(defaultScenario());
+    lastError.clear();
 }
 
 } // namespace tbsim

@@ -121,6 +121,18 @@ TEST_F(Scenario, BadFilesAreRefusedWithAMessageAndLeaveTheWorld)
     EXPECT_EQ(tbsim_master_get(0x30), 0x77) << "a refused file leaves the running world alone";
 }
 
+TEST_F(Scenario, ShippedExampleLoadsAsTheDefault)
+{
+    uint8_t defaults[128];
+    for (unsigned a = 0; a < 128; ++a)
+        defaults[a] = tbsim_slave_get(0, a);
+    ASSERT_EQ(tbsim_load_scenario(TBSIM_EXAMPLE_SCENARIO), 0) << tbsim_last_error();
+    EXPECT_EQ(tbsim_master_get(0xEB), 0x82);
+    EXPECT_EQ(tbsim_slave_count(), 1);
+    for (unsigned a = 0; a < 128; ++a)
+        EXPECT_EQ(tbsim_slave_get(0, a), defaults[a]) << "register " << a;
+}
+
 TEST_F(Scenario, EnvironmentScenarioIsReadAtResetAndABadOneFallsBackToTheDefault)
 {
     const std::string path = file("env.scn");
