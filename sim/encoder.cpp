@@ -63,8 +63,9 @@ bool Encoder::loadEepromFile(std::string &error)
 
 void Encoder::saveEepromFile() const
 {
-    if (!m_eepromFile.empty())
-        writeEepromBlockFile(m_eepromFile, &m_regs[kEepromBlock]);
+    // The encoder itself has kept the value; only its copy for the next run is lost, so say so.
+    if (!m_eepromFile.empty() && !writeEepromBlockFile(m_eepromFile, &m_regs[kEepromBlock]))
+        std::fprintf(stderr, "libftd2xx-sim: cannot write the encoder EEPROM file %s\n", m_eepromFile.c_str());
 }
 
 bool readEepromBlockFile(const std::string &path, uint8_t block[kConfigBlockSize], std::string &error)
