@@ -107,8 +107,11 @@ TARNBUS_EXPORT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle);
  * bits set in the mask. The USB adapter uses the low 8 bits of address and data. The parallel-port kinds
  * 1 to 3 are selected and probed, but their bus cycles are not carried by this build: a master access on
  * them answers BISS_INVALID_INTERFACE (after the range checks, BISS_INVALID_MASTERADR/MASTERDAT), and so
- * OpenInterface on them ends with BISS_MASTERCOMM_FAILED. So does a kind whose driver could not be
- * loaded. */
+ * OpenInterface on them ends with BISS_MASTERCOMM_FAILED. A kind whose driver could not be loaded answers
+ * BISS_INVALID_INTERFACE too. Kind 5 has no transport: writes do nothing, every register reads 1, and
+ * OpenInterface on it ends with BISS_MASTERCOMM_FAILED.
+ * A USB write that the device takes only in part fails; the adapter's engine is reset and set up again
+ * before the next frame, so later accesses work once the device does. */
 TARNBUS_EXPORT int32_t TARNBUS_API WriteMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulData,
                                                uint32_t ulMask);
 TARNBUS_EXPORT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t *pulData);
@@ -120,6 +123,10 @@ TARNBUS_EXPORT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t u
                                                    uint32_t ulValue);
 TARNBUS_EXPORT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
                                                    uint32_t *pulValue);
+/* WriteMasterConfig writes and reads back each register; the first mismatch or failure ends it. With
+ * ulForce 0 a register is skipped when the handle's record already holds its value (every register counts
+ * as 0 after opening, so zeros are not sent by the first unforced call); a register whose last write
+ * failed or read back wrong is always sent again. */
 TARNBUS_EXPORT int32_t TARNBUS_API WriteMasterConfig(uint32_t ulHandle, uint32_t ulForce);
 TARNBUS_EXPORT int32_t TARNBUS_API ReadMasterConfig(uint32_t ulHandle);
 
