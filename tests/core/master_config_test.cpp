@@ -207,6 +207,15 @@ TEST_F(MasterConfigTest, StartUpOnAReadyMaster)
         CloseInterface(h);
         vecOpened.clear();
     }
+
+    // A master still busy with an earlier instruction is stopped first, then started.
+    tbsim_reset_default();
+    tbsim_set_master(2, 0x81, 0);
+    uint32_t h = ulOpenUsb();
+    tbsim_master_set(0xF4, 0x10);
+    tbsim_clear_logs();
+    EXPECT_EQ(BISS_OK, InitBissComm(h));
+    EXPECT_EQ((Writes{{'W', 0xF4, 0x80}, {'W', 0xF4, 0x10}}), vecMasterWrites());
 }
 
 // The three ways start-up can run out of time, each about a second.
