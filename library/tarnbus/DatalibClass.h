@@ -56,8 +56,9 @@ public:
 
     /*
      * Writes the lowest ucLen bits of the value as a field whose top bit is bit ucMsb of byte ucByte,
-     * running down through the lower bytes; the other bits of the bytes touched are kept, and so are
-     * their validity flags. Returns the index of the lowest byte written (ucByte for length 0).
+     * running down through the lower bytes (an ucMsb above 7 lies in a higher byte); the other bits of
+     * the bytes touched are kept, and so are their validity flags. Fields of up to 64 bits may start
+     * and end at any bit. Returns the index of the lowest byte written (ucByte for length 0).
      */
     unsigned char ucSetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte,
                              unsigned char ucMsb, unsigned char ucLen, UL64Class ullValue);
