@@ -39,17 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     quiet.last.clear();
 
     // What the windows do with a catalogue.
-    QStringList texts;
-    list.BaseCountTexts(texts);
     TConfigList scratch;
     if (list.Count() > 0) {
-        const TConfig &first = *list.At(0);
-        list.FilterByArtType(first.ArtType, scratch);
-        scratch.FilterByBaseCount(scratch, first.BaseCount);
-        list.FindBySetting(first.InterpolCode, first.Divider);
-        list.FindByPulseCount(first.PulseCount);
+        list.FilterByArtType(list.At(0)->ArtType, scratch);
+        scratch.FilterByBaseCount(scratch, list.At(0)->BaseCount);
     }
-    for (int i = 0; i < list.Comments.Count(); ++i)
-        list.Comments.TextOf(list.Comments.At(i)->Id);
     return 0;
 }
