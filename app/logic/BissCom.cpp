@@ -17,7 +17,7 @@ class TStderrLogWindow final : public TLogWindow {
 public:
     void AddLine(const QString &Line) override
     {
-        std::fprintf(stderr, "%s\n", Line.toLatin1().constData());
+        std::fprintf(stderr, "%s\n", Line.toLocal8Bit().constData());
         std::fflush(stderr);
     }
     void Show() override {}
