@@ -223,8 +223,13 @@ bool TRC_Device::CheckSameEncoder(bool &Same, bool &Blank)
 {
     std::array<uint8_t, 24> Plate{};
     bool Read = ReadBlock(PlateAddress, Plate);
-    if (!Read && OpenAdapter() && ConfigureMaster() && ApplyMasterConfig() && StartComm())
-        Read = ReadBlock(PlateAddress, Plate);
+    if (!Read) {
+        // The old handle is closed first: every open takes one of the library's handles, even a
+        // failed one, and the adapter cannot be opened twice.
+        CloseAdapter();
+        if (OpenAdapter() && ConfigureMaster() && ApplyMasterConfig() && StartComm())
+            Read = ReadBlock(PlateAddress, Plate);
+    }
     if (!Read)
         return false;
     const auto Resolution = BaseCountBytes(Plate);
