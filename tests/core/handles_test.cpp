@@ -1,7 +1,14 @@
 // The handle table as callers see it: numbering, reuse, exhaustion and refusals.
 #include "sim_fixture.h"
 
+#include <type_traits>
+
+#include "tarnbus/BissClass.h"
+
 namespace {
+
+// One object owns one adapter and its device: a copy would close that device twice.
+static_assert(!std::is_copy_constructible_v<BissClass> && !std::is_copy_assignable_v<BissClass>);
 
 using HandleTest = SimTest;
 
@@ -59,6 +66,7 @@ TEST_F(HandleTest, KindsThatCannotWorkNeverReportSuccess)
     const uint32_t hNoDriver = ulOpen(INTERFACE_USB, BISS_INTERFACE_NOT_FOU);
     setenv("TARNBUS_FTD2XX", strSim.c_str(), 1);
     uint32_t ulValue = 0;
+    // The handle is filled in and open (not BISS_INVALID_HANDLE), but there is no adapter behind it.
     EXPECT_EQ(BISS_INVALID_INTERFACE, ReadMaster(hNoDriver, 0xE2, &ulValue));
     EXPECT_EQ(BISS_INVALID_INTERFACE, InitBissComm(hNoDriver));
 
