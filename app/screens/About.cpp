@@ -51,15 +51,15 @@ TAboutForm::TAboutForm(QWidget *owner, const QString &programFile) : QDialog(own
     LFileDate = PlacedLabel(panel, "LFileDate", QStringLiteral("27.Sept 2001"), 160, 30, true);
 
     PlacedLabel(panel, nullptr, QStringLiteral("Copyright"), 8, 68, false);
-    LCopyright = PlacedLabel(panel, "LCopyright", QString(), 72, 68, false);
+    LCopyright = PlacedLabel(panel, "LCopyright", QString(), 78, 68, false);
     PlacedLabel(panel, nullptr, QStringLiteral("Status"), 8, 88, false);
-    LStatus = PlacedLabel(panel, "LStatus", QStringLiteral("unbekannt"), 72, 88, false);
+    LStatus = PlacedLabel(panel, "LStatus", QStringLiteral("unbekannt"), 78, 88, false);
     PlacedLabel(panel, nullptr, QStringLiteral("Comments"), 8, 108, false);
     LComments = new QLabel(QStringLiteral("Kommentar"), panel);
     LComments->setObjectName(QStringLiteral("LComments"));
     LComments->setWordWrap(true);
     LComments->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    LComments->setGeometry(72, 108, 201, 70);
+    LComments->setGeometry(78, 108, 201, 70);
 
     BOK = new QPushButton(QStringLiteral("OK"), this);
     BOK->setObjectName(QStringLiteral("BOK"));
