@@ -62,6 +62,17 @@ bool UsbAdapterClass::bOpen()
 {
     if (!bOpenDevice(0))
         return false;
+    if (bConfigure())
+        return true;
+    // A device left half set up would take register frames as plain data: let it go instead, so that
+    // every later access fails without reaching it.
+    pDriver->pClose(hDevice);
+    hDevice = nullptr;
+    return false;
+}
+
+bool UsbAdapterClass::bConfigure()
+{
     for (unsigned q = 0; q < QUEUE_COUNT; ++q) {
         avecQueue[q].clear();
         if (!abQueueClean[q]) {

@@ -50,6 +50,8 @@ private:
     /* Drops a prepared sequence so that a register frame starts on an empty queue. */
     void vDropPrepared(unsigned uiQueue);
     bool bWriteDevice(const uint8_t *pucBytes, size_t uiCount);
+    /* The steps of opening after the device itself: queues, latency, MPSSE, time-outs, pins, serial. */
+    bool bConfigure();
     /* Pins, clock and loop-back as a register frame expects them (queue 0, sent at once). */
     bool bSetUpEngine();
     /* After a write cut short: resets the engine and sets it up again before the next frame. */

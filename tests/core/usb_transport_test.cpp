@@ -101,6 +101,13 @@ TEST_F(UsbTransportTest, AbsentAdapterFailsTheCommunicationTest)
     tbsim_set_fault(TBSIM_ADAPTER_ABSENT, 1, 0);
     ulOpen(INTERFACE_USB, BISS_MASTERCOMM_FAILED);
     ASSERT_EQ(1u, vecCalls().size()) << "nothing after the failed FT_Open";
+    // A device that fails while being set up is let go: no frame goes to a half-configured device.
+    tbsim_set_fault(TBSIM_ADAPTER_ABSENT, 0, 0);
+    tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 1, 0);
+    tbsim_clear_logs();
+    ulOpen(INTERFACE_USB, BISS_MASTERCOMM_FAILED);
+    ASSERT_EQ(7u, tbsim_call_count());
+    EXPECT_EQ("FT_Close", vecCalls().back().first) << "nothing after the failed set-up but letting go";
 }
 
 } // namespace
