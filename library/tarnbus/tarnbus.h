@@ -89,7 +89,8 @@ typedef enum MasterConfigEnum {
 
 /*
  * Opens an adapter of kind ulInterface. strText carries the parallel-port base as "0x378" for kinds
- * 1 to 3 and is ignored by the other kinds. pulReserved1 and pulReserved2 are ignored (they may be null).
+ * 1 to 3 (read as hexadecimal after a lower-case "0x"; any other text sets no base, which stays 0) and is
+ * ignored by the other kinds. pulReserved1 and pulReserved2 are ignored (they may be null).
  * The new handle (1..255) is written to *pulHandle even when the result is an error; close it then.
  * When all 255 handles have been handed out, the result is BISS_INVALID_HANDLE, *pulHandle is set to 0
  * (never a valid handle) and every open handle stays as it was. Handles are handed out in rising order;
