@@ -175,7 +175,7 @@ BissEnum BissClass::eReadMasterConfig()
         eResult = eReadMaster(ulAddress, &v);
         return eResult == BISS_OK;
     };
-    auto vSetCrc = [this](uint32_t &ulHalf, std::string &strPoly, uint32_t ulNewHalf) {
+    auto vSetCrc = [](uint32_t &ulHalf, std::string &strPoly, uint32_t ulNewHalf) {
         ulHalf = ulNewHalf;
         strPoly = strBin2Str(ulNewHalf * 2 + 1);
     };
