@@ -154,7 +154,8 @@ TEST_F(MasterConfigTest, StartUpFailures)
     tbsim_set_fault(TBSIM_INSTRUCTION_NOT_TAKEN, 1, 0);
     tbsim_clear_logs();
     EXPECT_EQ(BISS_MASTERCOMM_FAILED, InitBissComm(h));
-    EXPECT_EQ("F4=10 F4=80", strWrites());
+    EXPECT_EQ("F4=10", strWrites().substr(0, 5));
+    EXPECT_EQ(0x80, tbsim_master_get(0xF4)) << "stopped at the end (a second of polling may overflow the log)";
     tbsim_set_fault(TBSIM_INSTRUCTION_NOT_TAKEN, 0, 0);
 
     tbsim_set_fault(TBSIM_NO_EOT, 1, 0);
