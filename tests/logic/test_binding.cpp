@@ -56,8 +56,7 @@ TEST_F(Binding, FixedArgumentsAndResultCodes)
     EXPECT_TRUE(com.SetMasterItem(0, MC_DATA2_LENGTH, 24));
     EXPECT_FALSE(com.WriteMasterItems(1));
     EXPECT_EQ(com.LastResult, BISS_INVALID_PARAMETER);
-    EXPECT_TRUE(com.CloseCom());
-    EXPECT_EQ(com.LastResult, BISS_OK);
+    EXPECT_TRUE(com.CloseCom() && com.LastResult == BISS_OK);
     const auto &c = fake::lib().calls;
     ASSERT_EQ(c.size(), 4u);
     EXPECT_EQ(c[0].args, std::vector<uint32_t>{INTERFACE_USB});

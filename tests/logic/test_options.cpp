@@ -60,7 +60,6 @@ TEST(Texts, BothLanguagesAndNothingOutside)
     o.LangBase = 1000;
     EXPECT_EQ(o.Text(20), QStringLiteral("Grundaufl") + QChar(0xF6) + QStringLiteral("sung"));
     EXPECT_EQ(o.Text(34), QStringLiteral("Fehler Initialisierung  Rotaconf"));
-    EXPECT_EQ(o.Text(35), QStringLiteral("Kommunikation"));
     EXPECT_EQ(TRC_Option::TextOf(1027), QStringLiteral("Signalg") + QChar(0xFC) + QStringLiteral("te"));
     for (int id : {0, 7, 36, 1000, 1006, 1036})
         EXPECT_TRUE(TRC_Option::TextOf(id).isEmpty()) << id;
