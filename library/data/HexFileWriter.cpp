@@ -40,7 +40,8 @@ HexfileErrorEnum DatalibClass::eWriteHexFile(const std::string &strPath, unsigne
                 if (iRunLength > 0) {
                     const unsigned uAddress = static_cast<unsigned>(iSlotStart + iRunStart);
                     unsigned uSum = static_cast<unsigned>(iRunLength) + (uAddress >> 8) + (uAddress & 0xFFu);
-                    strLine.assign(":");
+                    strLine.clear();
+                    strLine.push_back(':');
                     vPutHex(strLine, static_cast<unsigned>(iRunLength), 2);
                     vPutHex(strLine, uAddress, 4);
                     strLine += "00";
