@@ -36,14 +36,14 @@ bool World::apply(const Scenario &sc)
     std::unique_ptr<Slave> slaves[kMaxSlaves];
     std::unique_ptr<Encoder> replacement;
     for (unsigned i = 0; i < kMaxSlaves; ++i) {
-        const SlaveSpec &spec = sc.slaves[i];
-        if (spec.kind == SlaveSpec::Kind::Absent)
+        const SlaveSpec &def = sc.slaves[i];
+        if (def.kind == SlaveSpec::Kind::Absent)
             continue;
         std::unique_ptr<Slave> s;
-        if (spec.kind == SlaveSpec::Kind::Encoder) {
+        if (def.kind == SlaveSpec::Kind::Encoder) {
             auto enc = std::make_unique<Encoder>();
             for (unsigned a = 0; a < kSlaveRegisters; ++a)
-                enc->poke(a, spec.regs[a]);
+                enc->poke(a, def.regs[a]);
             if (i == 0) {
                 // The other encoder of the same type: a copy with its own serial number.
                 replacement = std::make_unique<Encoder>(*enc);
@@ -63,7 +63,7 @@ bool World::apply(const Scenario &sc)
         } else {
             s = std::make_unique<Slave>();
             for (unsigned a = 0; a < kSlaveRegisters; ++a)
-                s->poke(a, spec.regs[a]);
+                s->poke(a, def.regs[a]);
         }
         slaves[i] = std::move(s);
     }
