@@ -55,7 +55,8 @@ public:
     TArtTypeComment *AddNew();
     // Reads the comment section (count, then the records). Every announced record is appended; after
     // the first short read the rest stay empty. False on a short read, or when a count or length
-    // announces more than the stream still holds (nothing of that size is allocated).
+    // announces more than the stream still holds: then the records that are there are kept, and no
+    // room is set aside for the ones the stream cannot hold.
     bool ReadFromStream(QIODevice &Stream);
     // Text of the first comment with that id, else "unknown".
     QString TextOf(int32_t Id) const;

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QIODevice>
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint32_t CatalogueMagic = 0x4352BEBE;
@@ -89,35 +91,36 @@ bool TArtTypeCommentList::ReadFromStream(QIODevice &Stream)
     Clear();
     if (Announced <= 0)
         return true;
-    // Each record takes at least its id and length: a count the rest of the file cannot hold is a
-    // broken file, and nothing of that size is set aside for it.
-    if (Announced > Remaining(Stream) / CommentHead)
-        return false;
+    // Each record takes at least its id and length. A count the rest of the file cannot hold makes
+    // a broken file: the records that are there are still read, but no room is set aside for the
+    // empty ones that would stand for the rest.
+    const int32_t Records = static_cast<int32_t>(std::min<qint64>(Announced, Remaining(Stream) / CommentHead + 1));
 
-    bool Ok = true;
-    for (int32_t i = 0; i < Announced; ++i) {
+    bool Ok = Records == Announced;
+    bool Read = true;
+    for (int32_t i = 0; i < Records; ++i) {
         TArtTypeComment *Comment = AddNew();
-        if (!Ok)
+        if (!Read)
             continue; // the records after a failure stay empty
         int32_t Length = 0;
         if (!ReadLe(Stream, Comment->Id) || !ReadLe(Stream, Length)) {
-            Ok = false;
+            Read = false;
             continue;
         }
         if (Length <= 0)
             continue;
         if (Length > Remaining(Stream)) {
-            Ok = false;
+            Read = false;
             continue;
         }
         QByteArray Text(Length, Qt::Uninitialized);
         if (!ReadBytes(Stream, Text.data(), Length)) {
-            Ok = false;
+            Read = false;
             continue;
         }
         Comment->Text = QString::fromLatin1(Text);
     }
-    return Ok;
+    return Ok && Read;
 }
 
 QString TArtTypeCommentList::TextOf(int32_t Id) const
@@ -178,20 +181,25 @@ bool TConfigList::LoadFromDevice(QIODevice &Stream, const QString &FileName)
         int32_t Announced = 0;
         if (!ReadLe(Stream, Announced)) {
             Ok = false;
-        } else if (Announced > 0 && Announced > Remaining(Stream) / EntrySize) {
-            Ok = false; // more entries announced than the file holds: broken, nothing set aside
-        } else {
-            for (int32_t i = 0; i < Announced; ++i) {
+        } else if (Announced > 0) {
+            // More entries announced than the file holds: the complete ones and the one cut short
+            // are kept, no room is set aside for the rest, and the file counts as broken.
+            const qint64 Held = (Remaining(Stream) + EntrySize - 1) / EntrySize;
+            const int32_t Records = static_cast<int32_t>(std::min<qint64>(Announced, Held));
+            Ok = Records == Announced;
+            bool Read = true;
+            for (int32_t i = 0; i < Records; ++i) {
                 Items.push_back(std::make_unique<TConfig>());
                 TConfig &Entry = *Items.back();
-                if (!Ok)
+                if (!Read)
                     continue;
                 if (!ReadEntry(Stream, Entry)) {
-                    Ok = false;
+                    Read = false;
                     continue;
                 }
                 Entry.Comment = Comments.TextOf(Entry.ArtType);
             }
+            Ok = Ok && Read;
         }
     }
 
