@@ -39,6 +39,7 @@ const char kHelp[] =
     "  --catalog FILE            the catalogue to use; default Encoder.cfg in this program's directory,\n"
     "                            else ../share/rotaconf/Encoder.cfg\n"
     "  --help                    this text\n"
+    "Options may stand before or after the command.\n"
     "\n"
     "Settings (language of the texts) come from Rotaconf.ini in $XDG_CONFIG_HOME (default ~/.config).\n"
     "The adapter's driver is the D2XX library named by TARNBUS_FTD2XX, else libftd2xx.so.\n"
@@ -82,7 +83,9 @@ int main(int argc, char **argv)
     QStringList Arguments;
     for (int i = 1; i < argc; ++i) {
         const QString Arg = QString::fromLocal8Bit(argv[i]);
-        if (!Command.isEmpty()) {
+        // Options may also follow the command ("plate --simulate"); the commands' own arguments never
+        // start with "--".
+        if (!Command.isEmpty() && !Arg.startsWith(QLatin1String("--")) && Arg != QLatin1String("-h")) {
             Arguments << Arg;
         } else if (Arg == QLatin1String("--help") || Arg == QLatin1String("-h")) {
             std::fputs(kHelp, stdout);

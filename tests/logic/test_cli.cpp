@@ -98,7 +98,7 @@ TEST_F(Cli, FailuresNameTheLibraryResultCode)
     EXPECT_TRUE(noAdapter.err.contains(QStringLiteral("USB-Biss-Adaptor not connected (BISS_")) &&
                 !noAdapter.err.contains(QStringLiteral("BISS_OK"))) << SHOW(noAdapter);
     const QString missing = dir.filePath(QStringLiteral("none.cfg"));
-    const CliRun noCatalogue = run({QStringLiteral("--catalog"), missing, QStringLiteral("list")});
+    const CliRun noCatalogue = run({QStringLiteral("list"), QStringLiteral("--catalog"), missing}); // options may follow
     EXPECT_EQ(noCatalogue.status, 1);
     EXPECT_TRUE(noCatalogue.err.contains(QStringLiteral("File %1 not found").arg(missing))) << SHOW(noCatalogue);
     EXPECT_EQ(run({QStringLiteral("frobnicate")}).status, 2);
