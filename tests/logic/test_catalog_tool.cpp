@@ -33,6 +33,12 @@ TEST(CatalogTool, DumpAndBuildGiveTheSameFileBack)
     const QString original = WriteTemp(dir, f.b, QStringLiteral("orig.cfg"));
     const QString text = dir.filePath(QStringLiteral("orig.txt")), again = dir.filePath(QStringLiteral("again.cfg"));
     ASSERT_EQ(Tool({QStringLiteral("dump"), original, text}), 0);
+    { // as an editor that marks UTF-8 files would save it
+        const QByteArray dumped = Contents(text);
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("\xEF\xBB\xBF" + dumped);
+    }
     ASSERT_EQ(Tool({QStringLiteral("build"), text, again}), 0);
     EXPECT_EQ(Contents(again), Contents(original));
     EXPECT_TRUE(Contents(text).contains("Geh\xC3\xA4use")); // UTF-8 in the readable form

@@ -262,7 +262,9 @@ std::string quote(const std::string &text)
 bool parse(const std::string &source, const std::string &name, Catalogue &cat, std::string &error)
 {
     cat = Catalogue{};
-    std::istringstream in(source);
+    // Editors on some systems start a UTF-8 file with a byte-order mark; it is no part of line 1.
+    const bool bom = source.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    std::istringstream in(bom ? source.substr(3) : source);
     std::string line;
     int number = 0;
     bool versionSeen = false;
