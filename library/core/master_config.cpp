@@ -10,6 +10,24 @@ uint32_t ulLengthByte(uint32_t ulLength) { return ulLength == 0 ? 0 : ulLength +
 uint32_t ulLengthFromByte(uint32_t ulByte) { return (ulByte & 0x40) ? (ulByte & 0x3F) + 1 : 0; }
 uint32_t ulBit7(bool bFlag) { return bFlag ? 0x80 : 0; }
 
+// Items that belong to the master as a whole take no slave index; any index names them.
+bool bPerSlave(MasterConfigEnum eItem)
+{
+    switch (eItem) {
+    case MC_LPT_MODE:
+    case MC_F5_BIT0:
+    case MC_E5_LOW_BITS:
+    case MC_STORED_9:
+    case MC_E5_BIT0:
+    case MC_EC_VALUE:
+    case MC_E6_LOW5:
+    case MC_E6_HIGH3:
+        return false;
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 std::string BissClass::strBin2Str(uint32_t ulValue)
@@ -26,9 +44,9 @@ uint32_t BissClass::ulChannelCount() { return ucMasterId == 0x83 ? 3 : SLAVE_COU
 
 BissEnum BissClass::eSetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, uint32_t ulValue)
 {
-    if (static_cast<uint32_t>(eItem) > MC_E6_HIGH3 || ulSlave >= SLAVE_COUNT)
+    if (static_cast<uint32_t>(eItem) > MC_E6_HIGH3 || (bPerSlave(eItem) && ulSlave >= SLAVE_COUNT))
         return BISS_INVALID_PARAMETER;
-    const size_t i = ulSlave;
+    const size_t i = ulSlave % SLAVE_COUNT;
     const bool bValue = ulValue != 0;
     switch (eItem) {
     case MC_LPT_MODE: ulMcLptMode = ulValue; break;
@@ -72,9 +90,9 @@ BissEnum BissClass::eSetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, u
 
 BissEnum BissClass::eGetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, uint32_t *pulValue)
 {
-    if (static_cast<uint32_t>(eItem) > MC_E6_HIGH3 || ulSlave >= SLAVE_COUNT || !pulValue)
+    if (static_cast<uint32_t>(eItem) > MC_E6_HIGH3 || (bPerSlave(eItem) && ulSlave >= SLAVE_COUNT) || !pulValue)
         return BISS_INVALID_PARAMETER;
-    const size_t i = ulSlave;
+    const size_t i = ulSlave % SLAVE_COUNT;
     uint32_t ulValue = 0;
     switch (eItem) {
     case MC_LPT_MODE: ulValue = ulMcLptMode; break;

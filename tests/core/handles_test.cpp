@@ -128,10 +128,16 @@ TEST_F(HandleTest, FreshHandleHoldsTheStartingConfiguration)
         }
     uint32_t ulValue = 0xABCD;
     EXPECT_EQ(BISS_INVALID_PARAMETER, GetMasterConfig(h, 0, 22, &ulValue));
-    EXPECT_EQ(BISS_INVALID_PARAMETER, GetMasterConfig(h, 8, MC_STORED_9, &ulValue));
+    EXPECT_EQ(BISS_INVALID_PARAMETER, GetMasterConfig(h, 8, MC_DATA2_CRCPOLY, &ulValue));
     EXPECT_EQ(0xABCDu, ulValue);
     EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(h, 0, 22, 1));
     EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(h, 8, MC_DATA1_LENGTH, 24));
+    // Items of the master as a whole ignore the slave index, whatever it is.
+    EXPECT_EQ(BISS_OK, SetMasterConfig(h, 200, MC_E6_LOW5, 4));
+    EXPECT_EQ(BISS_OK, GetMasterConfig(h, 0, MC_E6_LOW5, &ulValue));
+    EXPECT_EQ(4u, ulValue);
+    EXPECT_EQ(BISS_OK, GetMasterConfig(h, 0xFFFFFFFF, MC_STORED_9, &ulValue));
+    EXPECT_EQ(1u, ulValue);
 }
 
 } // namespace
