@@ -33,6 +33,12 @@ unsigned char DatalibClass::ucSetValue(unsigned char ucPage, unsigned char ucRow
     }
 }
 
+unsigned char DatalibClass::ucSetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte,
+                                       unsigned char ucMsb, unsigned char ucLen, uint32_t ulValue)
+{
+    return ucSetValue(ucPage, ucRow, ucByte, ucMsb, ucLen, UL64Class(0, ulValue));
+}
+
 UL64Class DatalibClass::ullGetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte,
                                     unsigned char ucMsb, unsigned char ucLen, unsigned char *const pucLastByte) const
 {

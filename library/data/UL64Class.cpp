@@ -18,8 +18,6 @@ UL64Class ullFromWord(uint64_t ullWord)
 
 } // namespace
 
-UL64Class::UL64Class() : UL64Class(0, 0) {}
-
 UL64Class::UL64Class(uint32_t ulHigh, uint32_t ulLow) : ulValueH(0), ulValueL(0), iBitCount(1)
 {
     vSetValue(ulHigh, ulLow);

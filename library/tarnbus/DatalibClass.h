@@ -62,6 +62,10 @@ public:
      */
     unsigned char ucSetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte,
                              unsigned char ucMsb, unsigned char ucLen, UL64Class ullValue);
+    /* The same with a plain number as the value (0, ulValue); a number converted to UL64Class would
+     * become the upper half and write zeros into a field of up to 32 bits. */
+    unsigned char ucSetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte,
+                             unsigned char ucMsb, unsigned char ucLen, uint32_t ulValue);
     /* Reads the same field back; pucLastByte, when not null, receives the lowest byte read. */
     UL64Class ullGetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte, unsigned char ucMsb,
                           unsigned char ucLen, unsigned char *const pucLastByte) const;

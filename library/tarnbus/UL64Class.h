@@ -14,6 +14,7 @@
 #ifndef TARNBUS_UL64CLASS_H
 #define TARNBUS_UL64CLASS_H
 
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -28,11 +29,11 @@ enum FormatEnum : int32_t {
 
 class TARNBUS_EXPORT UL64Class {
 public:
-    /* The value 0. */
-    UL64Class();
-    /* The value high * 2^32 + low. Explicit: a lone 32-bit number would otherwise land in the upper
-     * half without a word at the call site. */
-    explicit UL64Class(uint32_t ulHigh, uint32_t ulLow = 0);
+    /* The value high * 2^32 + low; without arguments the value 0. Not explicit, so that hosts can
+     * write {high, low} and clear a value with = 0. Mind that a lone number converted this way is
+     * the upper half: the operations a plain number most often reaches (sums, differences,
+     * equality, bit-field insertion) have forms of their own that take it as the value. */
+    UL64Class(uint32_t ulHigh = 0, uint32_t ulLow = 0);
     UL64Class(const UL64Class &) = default;
     UL64Class &operator=(const UL64Class &) = default;
 
@@ -62,6 +63,15 @@ public:
     UL64Class operator+(int32_t lValue) const;
     UL64Class operator+(uint32_t ulValue) const;
     UL64Class operator+(UL64Class ullValue) const;
+#if ULONG_MAX > 0xFFFFFFFFul
+    /* Where long has 64 bits, a long or unsigned long fits neither 32-bit form better than the other;
+     * these add it whole, modulo 2^64, as the 32-bit forms do within their range. */
+    UL64Class operator+(long lValue) const { return *this + static_cast<unsigned long>(lValue); }
+    UL64Class operator+(unsigned long ulValue) const
+    {
+        return *this + UL64Class(static_cast<uint32_t>(ulValue >> 32), static_cast<uint32_t>(ulValue));
+    }
+#endif
     UL64Class operator-(uint32_t ulValue) const;
     UL64Class operator-(UL64Class ullValue) const;
 

@@ -38,7 +38,7 @@ TEST(Datalib, FieldsRunDownAcrossBytes)
 {
     DatalibClass image(8, 1, 1);
     unsigned char ucLast = 0xFF;
-    EXPECT_EQ(image.ucSetValue(1, 0, 5, 7, 16, UL64Class(0, 0x1234)), 4);
+    EXPECT_EQ(image.ucSetValue(1, 0, 5, 7, 16, 0x1234), 4);  // a plain number is the value
     EXPECT_TRUE(image.ucGetValue(5) == 0x12 && image.ucGetValue(4) == 0x34);
     EXPECT_TRUE(image.ullGetValue(1, 0, 5, 7, 16, &ucLast) == 0x1234u && ucLast == 4);
     EXPECT_EQ(image.ucSetValue(1, 0, 3, 5, 4, UL64Class(0, 0xF)), 3);

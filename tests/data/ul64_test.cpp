@@ -23,6 +23,7 @@ TEST(UL64, BitCountArithmeticShiftsAndOrder)
         {ull(~0ull) + ull(2), 1},             {ull(0) - 1u, ~0ull},
         {ull(0x500000003) - ull(0x200000004), 0x2FFFFFFFF},
         {ull(0x300000009) + 0, 0x300000009},  {ull(0x100000000) + INT32_MIN, 0x80000000},
+        {ull(0x300000009) + -10L, 0x2FFFFFFFF}, {ull(0xFFFFFFFF) + 1UL, 0x100000000},
         {a <<= 4, 0xF00000010},               {a <<= -3, 0xF00000010},
         {ull(0x12345678) <<= 32, 0x1234567800000000},
         {b >>= 40, 0xAB},                     {ull(0x100000000) >>= 1, 0x80000000},
@@ -38,6 +39,12 @@ TEST(UL64, BitCountArithmeticShiftsAndOrder)
         EXPECT_EQ(uBits(v), n) << u64(v);
 
     EXPECT_TRUE(ull(0x100000005) != 5u && ull(5) == 5u);
+
+    // Hosts write values as {high, low} and clear them with = 0.
+    UL64Class d = {1, 0};
+    EXPECT_EQ(u64(d), 0x100000000u);
+    d = 0;
+    EXPECT_TRUE(u64(d) == 0 && uBits(d) == 1);
     EXPECT_TRUE(ull(0xFFFFFFFF) < ull(0x100000000) && ull(0x100000000) > ull(0xFFFFFFFF));
 }
 
