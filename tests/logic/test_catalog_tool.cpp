@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
 
 namespace {
@@ -71,6 +72,17 @@ TEST(CatalogTool, RefusesWhatTheProgramCouldNotUse)
         EXPECT_TRUE(err.contains(source + QStringLiteral(":4: ")) && err.contains(QLatin1String(says))) << err.toStdString();
         EXPECT_FALSE(QFile::exists(out)) << line;
     }
+
+    // An output that cannot be opened is reported and left as it was.
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(good);
+    f.close();
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("out.d")));
+    QString err;
+    EXPECT_EQ(Tool({QStringLiteral("build"), source, dir.filePath(QStringLiteral("out.d"))}, &err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("cannot write"))) << err.toStdString();
+    EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("out.d"))).exists());
 }
 
 } // namespace

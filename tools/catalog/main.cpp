@@ -36,12 +36,20 @@ bool readFile(const std::string &path, std::string &content)
     return !in.bad();
 }
 
+// A file that could be opened but not written in full is removed again, so that no half-written
+// catalogue is left for the build to pick up. One that could not be opened is left alone: it may be
+// the user's read-only file, or a directory.
 bool writeFile(const std::string &path, const void *data, size_t size)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
     out.write(static_cast<const char *>(data), static_cast<std::streamsize>(size));
     out.close();
-    return static_cast<bool>(out);
+    if (out)
+        return true;
+    std::remove(path.c_str());
+    return false;
 }
 
 int build(const std::string &sourcePath, const std::string &outputPath)
@@ -60,7 +68,6 @@ int build(const std::string &sourcePath, const std::string &outputPath)
     const std::vector<uint8_t> bytes = catalog::encode(cat);
     if (!writeFile(outputPath, bytes.data(), bytes.size())) {
         std::cerr << "rotaconf-catalog: cannot write " << outputPath << '\n';
-        std::remove(outputPath.c_str()); // no half-written catalogue for the build to pick up
         return 1;
     }
     return 0;
