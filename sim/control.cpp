@@ -2,25 +2,33 @@
 #include "tarnbus_sim.h"
 #include "world.h"
 
+using tbsim::World;
 using tbsim::world;
+
+// After the world has gone (late calls at exit) every call does nothing and reports nothing.
 
 extern "C" {
 
 void tbsim_reset(void)
 {
-    world().resetFromEnvironment();
+    if (World *w = world())
+        w->resetFromEnvironment();
 }
 
 void tbsim_reset_default(void)
 {
-    auto &w = world();
-    w.apply(tbsim::defaultScenario());
-    w.lastError.clear();
+    if (World *w = world()) {
+        w->apply(tbsim::defaultScenario());
+        w->lastError.clear();
+    }
 }
 
 int tbsim_load_scenario(const char *path)
 {
-    auto &w = world();
+    World *live = world();
+    if (!live)
+        return -1;
+    World &w = *live;
     if (!path || !*path) {
         w.lastError = "no scenario file named";
         return -1;
@@ -39,88 +47,104 @@ int tbsim_load_scenario(const char *path)
 
 const char *tbsim_last_error(void)
 {
-    return world().lastError.c_str();
+    const World *w = world();
+    return w ? w->lastError.c_str() : "";
 }
 
 void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg)
 {
-    world().faults.set(fault, on != 0, arg);
+    if (World *w = world())
+        w->faults.set(fault, on != 0, arg);
 }
 
 void tbsim_set_master(int version, uint8_t id, uint8_t revision)
 {
-    world().master.powerUp(version, id, revision);
+    if (World *w = world())
+        w->master.powerUp(version, id, revision);
 }
 
 uint8_t tbsim_master_get(uint8_t address)
 {
-    return world().master.get(address);
+    const World *w = world();
+    return w ? w->master.get(address) : 0;
 }
 
 void tbsim_master_set(uint8_t address, uint8_t value)
 {
-    world().master.set(address, value);
+    if (World *w = world())
+        w->master.set(address, value);
 }
 
 int tbsim_slave_count(void)
 {
-    return world().line.count();
+    const World *w = world();
+    return w ? w->line.count() : 0;
 }
 
 uint8_t tbsim_slave_get(unsigned slave, unsigned address)
 {
-    tbsim::Slave *s = world().line.held(slave);
+    World *w = world();
+    tbsim::Slave *s = w ? w->line.held(slave) : nullptr;
     return s && address < tbsim::kSlaveRegisters ? s->peek(address) : 0;
 }
 
 void tbsim_slave_set(unsigned slave, unsigned address, uint8_t value)
 {
-    tbsim::Slave *s = world().line.held(slave);
+    World *w = world();
+    tbsim::Slave *s = w ? w->line.held(slave) : nullptr;
     if (s && address < tbsim::kSlaveRegisters)
         s->poke(address, value);
 }
 
 void tbsim_encoder_power_cycle(void)
 {
-    world().line.powerCycle();
+    if (World *w = world())
+        w->line.powerCycle();
 }
 
 void tbsim_get_counters(tbsim_counters *out)
 {
+    const World *w = world();
     if (out)
-        *out = world().log.counters;
+        *out = w ? w->log.counters : tbsim_counters{};
 }
 
 size_t tbsim_call_count(void)
 {
-    return world().log.callCount();
+    const World *w = world();
+    return w ? w->log.callCount() : 0;
 }
 
 const char *tbsim_call_name(size_t index)
 {
-    return world().log.callName(index);
+    const World *w = world();
+    return w ? w->log.callName(index) : nullptr;
 }
 
 size_t tbsim_call_bytes(size_t index, uint8_t *buffer, size_t size)
 {
-    return world().log.callBytes(index, buffer, size);
+    const World *w = world();
+    return w ? w->log.callBytes(index, buffer, size) : 0;
 }
 
 size_t tbsim_master_log_count(void)
 {
-    return world().log.masterCount();
+    const World *w = world();
+    return w ? w->log.masterCount() : 0;
 }
 
 int tbsim_master_log_get(size_t index, tbsim_master_access *out)
 {
-    if (!out)
+    const World *w = world();
+    if (!out || !w)
         return -1;
-    return world().log.masterAt(index, *out) ? 0 : -1;
+    return w->log.masterAt(index, *out) ? 0 : -1;
 }
 
 void tbsim_clear_logs(void)
 {
-    world().log.clear();
+    if (World *w = world())
+        w->log.clear();
 }
 
 } // extern "C"

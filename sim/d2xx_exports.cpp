@@ -35,7 +35,10 @@ void copyString(char *dest, const char *text)
 
 FT_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *pHandle)
 {
-    World &w = world();
+    World *live = world();
+    if (!live)
+        return FT_DEVICE_NOT_FOUND;
+    World &w = *live;
     ++w.log.counters.opens;
     w.log.call("FT_Open");
     if (!pHandle)
@@ -55,7 +58,10 @@ FT_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *pHandle)
 
 FT_EXPORT FT_STATUS FT_Close(FT_HANDLE ftHandle)
 {
-    World &w = world();
+    World *live = world();
+    if (!live)
+        return FT_INVALID_HANDLE; // the world has gone: no handle is valid any more
+    World &w = *live;
     ++w.log.counters.closes;
     w.log.call("FT_Close");
     const FT_STATUS status = checkHandle(w, ftHandle);
@@ -71,10 +77,13 @@ FT_EXPORT FT_STATUS FT_Close(FT_HANDLE ftHandle)
 
 FT_EXPORT FT_STATUS FT_Write(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToWrite, DWORD *lpBytesWritten)
 {
-    World &w = world();
-    ++w.log.counters.writes;
     if (lpBytesWritten)
         *lpBytesWritten = 0;
+    World *live = world();
+    if (!live)
+        return FT_INVALID_HANDLE;
+    World &w = *live;
+    ++w.log.counters.writes;
     FT_STATUS status = checkHandle(w, ftHandle);
     if (status == FT_OK && (!lpBytesWritten || (!lpBuffer && dwBytesToWrite)))
         status = FT_INVALID_PARAMETER;
@@ -102,10 +111,13 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesTo
 
 FT_EXPORT FT_STATUS FT_Read(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToRead, DWORD *lpBytesReturned)
 {
-    World &w = world();
-    ++w.log.counters.reads;
     if (lpBytesReturned)
         *lpBytesReturned = 0;
+    World *live = world();
+    if (!live)
+        return FT_INVALID_HANDLE;
+    World &w = *live;
+    ++w.log.counters.reads;
     FT_STATUS status = checkHandle(w, ftHandle);
     if (status == FT_OK && (!lpBytesReturned || (!lpBuffer && dwBytesToRead)))
         status = FT_INVALID_PARAMETER;
@@ -127,7 +139,10 @@ FT_EXPORT FT_STATUS FT_Read(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToR
 
 FT_EXPORT FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask)
 {
-    World &w = world();
+    World *live = world();
+    if (!live)
+        return FT_INVALID_HANDLE;
+    World &w = *live;
     ++w.log.counters.purges;
     w.log.call("FT_Purge");
     const FT_STATUS status = checkHandle(w, ftHandle);
@@ -140,7 +155,10 @@ FT_EXPORT FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask)
 
 FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG WriteTimeout)
 {
-    World &w = world();
+    World *live = world();
+    if (!live)
+        return FT_INVALID_HANDLE;
+    World &w = *live;
     ++w.log.counters.set_timeouts;
     w.log.call("FT_SetTimeouts");
     const FT_STATUS status = checkHandle(w, ftHandle);
@@ -153,7 +171,10 @@ FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG 
 
 FT_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE ftHandle, UCHAR ucLatency)
 {
-    World &w = world();
+    World *live = world();
+    if (!live)
+        return FT_INVALID_HANDLE;
+    World &w = *live;
     ++w.log.counters.set_latency;
     w.log.call("FT_SetLatencyTimer");
     const FT_STATUS status = checkHandle(w, ftHandle);
@@ -165,7 +186,10 @@ FT_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE ftHandle, UCHAR ucLatency)
 
 FT_EXPORT FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable)
 {
-    World &w = world();
+    World *live = world();
+    if (!live)
+        return FT_INVALID_HANDLE;
+    World &w = *live;
     ++w.log.counters.set_bitmode;
     w.log.call("FT_SetBitMode");
     (void)ucMask; // the MPSSE sets its pin directions by command
@@ -178,7 +202,10 @@ FT_EXPORT FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnab
 
 FT_EXPORT FT_STATUS FT_GetQueueStatus(FT_HANDLE ftHandle, DWORD *dwRxBytes)
 {
-    World &w = world();
+    World *live = world();
+    if (!live)
+        return FT_INVALID_HANDLE;
+    World &w = *live;
     w.log.call("FT_GetQueueStatus");
     const FT_STATUS status = checkHandle(w, ftHandle);
     if (status != FT_OK)
@@ -191,7 +218,10 @@ FT_EXPORT FT_STATUS FT_GetQueueStatus(FT_HANDLE ftHandle, DWORD *dwRxBytes)
 
 FT_EXPORT FT_STATUS FT_EE_Read(FT_HANDLE ftHandle, FT_PROGRAM_DATA *pData)
 {
-    World &w = world();
+    World *live = world();
+    if (!live)
+        return FT_INVALID_HANDLE;
+    World &w = *live;
     ++w.log.counters.ee_reads;
     w.log.call("FT_EE_Read");
     const FT_STATUS status = checkHandle(w, ftHandle);

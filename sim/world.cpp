@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <new>
 
 namespace tbsim {
 
@@ -12,13 +11,24 @@ World::World()
     resetFromEnvironment();
 }
 
-World &world()
+namespace {
+// A plain flag outlives the world: it tells late callers that the world has gone.
+bool worldGone = false;
+
+struct WorldHolder {
+    World world;
+    ~WorldHolder() { worldGone = true; }
+};
+} // namespace
+
+World *world()
 {
-    // Built in place on first use and never destroyed: the library under test may still close its
-    // device from its own exit handlers, after this library's would have run.
-    alignas(World) static unsigned char storage[sizeof(World)];
-    static World *w = new (storage) World;
-    return *w;
+    // Destroyed like any static object, at exit or when the library is unloaded, so nothing it holds
+    // is left behind.
+    if (worldGone)
+        return nullptr;
+    static WorldHolder holder;
+    return &holder.world;
 }
 
 namespace {

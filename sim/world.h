@@ -46,7 +46,9 @@ public:
     void resetFromEnvironment();
 };
 
-World &world();
+// The world while it lives; null once it has been torn down, at exit or when this library is
+// unloaded. A driver that closes its device from its own exit handlers may still call in then.
+World *world();
 
 } // namespace tbsim
 

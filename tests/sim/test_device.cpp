@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/wait.h>
 
 namespace {
 
@@ -144,6 +146,24 @@ TEST_F(Device, CountersAndCallLogShowARegisterReadCost)
     EXPECT_EQ(bytes[2], 0x42);
     EXPECT_EQ(tbsim_call_bytes(0, nullptr, 0), 13u);
     EXPECT_EQ(tbsim_call_name(2), nullptr);
+}
+
+// Loaded and unloaded at run time, then left with a device that is closed only after the simulator
+// has been torn down at exit: nothing may leak and the late close must find the device gone.
+TEST(DeviceLifetime, UnloadAndExitLeaveNothingBehindAndLateCloseIsSafe)
+{
+    const std::string command = std::string("'") + TBSIM_EXIT_HELPER + "' '" + TBSIM_LIBRARY + "' 2>&1";
+    FILE *pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
+    const int status = ::pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    EXPECT_NE(output.find("late close 1\n"), std::string::npos) << "FT_INVALID_HANDLE expected: " << output;
+    EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
 }
 
 } // namespace
