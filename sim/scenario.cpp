@@ -2,6 +2,7 @@
 
 #include "text_util.h"
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -36,7 +37,19 @@ struct Parser {
 
     bool fail(const std::string &message)
     {
-        error = path + ":" + std::to_string(line) + ": " + message;
+        // The message quotes what the file says; a stray control byte must neither cut it short (a
+        // zero byte ends the C string the caller gets) nor garble the terminal.
+        std::string shown;
+        for (const unsigned char c : message) {
+            if (c < 0x20 || c == 0x7F) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", c);
+                shown += hex;
+            } else {
+                shown += static_cast<char>(c);
+            }
+        }
+        error = path + ":" + std::to_string(line) + ": " + shown;
         return false;
     }
     bool badValue(std::string_view key, std::string_view value, const char *expected)

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -109,6 +110,36 @@ TEST_F(Scenario, BadFilesAreRefusedWithAMessageAndLeaveTheWorld)
         EXPECT_NE(error.find(path), std::string::npos) << error;
         EXPECT_NE(error.find(c.expected), std::string::npos) << error;
     }
+    // Control bytes in the file are shown, not passed on: a zero byte would cut the message short.
+    writeFile(path, std::string("master.revision = 1\0x\x1b\n", 23));
+    EXPECT_EQ(tbsim_load_scenario(path.c_str()), -1);
+    EXPECT_NE(std::string(tbsim_last_error()).find("'1\\x00x\\x1B' for master.revision"), std::string::npos)
+        << tbsim_last_error();
+
+    // Damaged copies of the shipped example load or are refused with a message; none may crash.
+    std::ifstream example(TBSIM_EXAMPLE_SCENARIO, std::ios::binary);
+    const std::string good((std::istreambuf_iterator<char>(example)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(good.empty());
+    uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int round = 0; round < 200; ++round) {
+        std::string damaged = good;
+        for (int n = 1 + next() % 12; n > 0 && !damaged.empty(); --n) {
+            const size_t at = next() % damaged.size();
+            switch (next() % 3) {
+            case 0: damaged[at] = static_cast<char>(next()); break;
+            case 1: damaged.erase(at, 1 + next() % 16); break;
+            default: damaged.insert(at, std::string(1 + next() % 8, static_cast<char>(next()))); break;
+            }
+        }
+        writeFile(path, damaged);
+        if (tbsim_load_scenario(path.c_str()) != 0) {
+            EXPECT_EQ(std::string(tbsim_last_error()).rfind(path, 0), 0u) << tbsim_last_error();
+        }
+    }
+    tbsim_reset_default();
+    tbsim_master_set(0x30, 0x77);
+
     EXPECT_EQ(tbsim_load_scenario(tempPath("missing.scn").c_str()), -1);
     EXPECT_NE(std::string(tbsim_last_error()).find("cannot be read"), std::string::npos);
 
