@@ -46,6 +46,10 @@ BissEnum BissClass::eSetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, u
 {
     if (static_cast<uint32_t>(eItem) > MC_E6_HIGH3 || (bPerSlave(eItem) && ulSlave >= SLAVE_COUNT))
         return BISS_INVALID_PARAMETER;
+    // A data word holds at most 64 bits; a longer length would spill into the flag bit of its length
+    // register and still verify, so the master would be configured wrongly without a word said.
+    if ((eItem == MC_DATA1_LENGTH || eItem == MC_DATA2_LENGTH) && ulValue > 64)
+        return BISS_INVALID_PARAMETER;
     const size_t i = ulSlave % SLAVE_COUNT;
     const bool bValue = ulValue != 0;
     switch (eItem) {

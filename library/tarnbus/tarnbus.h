@@ -119,8 +119,9 @@ TARNBUS_EXPORT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddr
 
 /* Master configuration: items are stored by SetMasterConfig without touching the hardware and written
  * by WriteMasterConfig (ulForce 0: only registers whose value changed). Items marked "per slave" take a
- * slave index 0..7; the other items ignore the index. A per-slave item with an index above 7, or an item
- * above 21, gives BISS_INVALID_PARAMETER and nothing is stored or returned. */
+ * slave index 0..7; the other items ignore the index. A per-slave item with an index above 7, an item
+ * above 21, or a data length (items 3 and 6) above 64 gives BISS_INVALID_PARAMETER and nothing is stored
+ * or returned. */
 TARNBUS_EXPORT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
                                                    uint32_t ulValue);
 TARNBUS_EXPORT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,

@@ -132,6 +132,12 @@ TEST_F(HandleTest, FreshHandleHoldsTheStartingConfiguration)
     EXPECT_EQ(0xABCDu, ulValue);
     EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(h, 0, 22, 1));
     EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(h, 8, MC_DATA1_LENGTH, 24));
+    // A data word is 1..64 bits long; 65 would turn into the flag bit of its length register.
+    EXPECT_EQ(BISS_OK, SetMasterConfig(h, 1, MC_DATA2_LENGTH, 64));
+    EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(h, 1, MC_DATA2_LENGTH, 65));
+    EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(h, 1, MC_DATA1_LENGTH, 0xFFFFFFFF));
+    EXPECT_EQ(BISS_OK, GetMasterConfig(h, 1, MC_DATA2_LENGTH, &ulValue));
+    EXPECT_EQ(64u, ulValue);
     // Items of the master as a whole ignore the slave index, whatever it is.
     EXPECT_EQ(BISS_OK, SetMasterConfig(h, 200, MC_E6_LOW5, 4));
     EXPECT_EQ(BISS_OK, GetMasterConfig(h, 0, MC_E6_LOW5, &ulValue));
