@@ -8,6 +8,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -45,6 +46,8 @@ QComboBox *MakeList(QWidget *Parent, const char *Name, int Left, int Top, int Wi
   list->setInsertPolicy(QComboBox::NoInsert);
   list->move(Left, Top);
   list->resize(Width, list->sizeHint().height());
+  // A chosen text longer than the field shows its beginning ("A* & B* ausgetas"), not its end.
+  QObject::connect(list, &QComboBox::currentIndexChanged, list, [list]() { list->lineEdit()->setCursorPosition(0); });
   return list;
 }
 
@@ -66,6 +69,18 @@ void SetLampColour(QFrame *Lamp, const QColor &Colour) {
 void SetLabelText(QLabel *Label, const QString &Text) {
   Label->setText(Text);
   Label->adjustSize();
+}
+
+// Shrinks a button's font, starting from its window's, until the caption and glyph fit the button's
+// fixed width.
+void FitCaption(QPushButton *Button) {
+  QFont font = Button->parentWidget()->font();
+  Button->setFont(font);
+  int pixels = QFontInfo(font).pixelSize();
+  while (Button->sizeHint().width() > Button->width() && pixels > 8) {
+    font.setPixelSize(--pixels);
+    Button->setFont(font);
+  }
 }
 
 // Refills a list with new texts and keeps its selected index.
@@ -123,6 +138,11 @@ TRC_ConfigForm::~TRC_ConfigForm() { SetWaitCursor(false); }
 void TRC_ConfigForm::BuildLayout() {
   setWindowTitle(QStringLiteral("Rotaconf"));
   setFixedSize(423, 351);
+  // The layout is measured for an 11-pixel font (8 points on a 96-dpi screen): the desktop's usual,
+  // larger font would push the German captions into their neighbours and past the groups' edges.
+  QFont font11 = font();
+  font11.setPixelSize(11);
+  setFont(font11);
 
   GBRatingPlate = new QGroupBox(QStringLiteral("Typenschild"), this);
   GBRatingPlate->setObjectName(QStringLiteral("GBRatingPlate"));
@@ -264,6 +284,7 @@ void TRC_ConfigForm::ApplyLanguage() {
   SetLabelText(LCW, Text(22));
   SetLabelText(LNullImp, Text(23));
   BReloadFactorySetting->setText(Text(24));
+  FitCaption(BReloadFactorySetting);
   GBConfiguration->setTitle(Text(25));
   SetLabelText(LImpInterpol, Text(21));
   SetLabelText(LDir, Text(22));

@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 // The pictures live in the windows' static library; make sure its resources are linked and registered.
 static void RegisterPictures() { Q_INIT_RESOURCE(pictures); }
 
@@ -89,6 +91,8 @@ void TRC_MainForm::BuildLayout() {
   ImEncoder->installEventFilter(this);
   Label1 = MakeGreyLabel(this, "Label1", 102, 396, QStringLiteral("Version:"));
   LVersion = MakeGreyLabel(this, "LVersion", 144, 396, QStringLiteral("----"));
+  // The version follows its caption, however wide the caption comes out in the desktop's font.
+  LVersion->move(std::max(LVersion->x(), Label1->x() + Label1->width() + 4), LVersion->y());
 
   BInit = new QPushButton(InitGlyph(), QStringLiteral("Init"), this);
   BInit->setObjectName(QStringLiteral("BInit"));
@@ -144,7 +148,10 @@ void TRC_MainForm::FormCreate() {
   TimerLoad->start();
 }
 
-void TRC_MainForm::FormActivate() { LVersion->setText(VersionLabelText(ProgramFileName())); LVersion->adjustSize(); }
+void TRC_MainForm::FormActivate() {
+  LVersion->setText(VersionLabelText(ProgramFileName()));
+  LVersion->adjustSize();
+}
 
 void TRC_MainForm::showEvent(QShowEvent *Event) {
   QWidget::showEvent(Event);

@@ -37,6 +37,28 @@ bool Lit(const QFrame *Lamp) {
   return c == QColor(255, 0, 0) || c == QColor(0, 255, 0);
 }
 
+// Captions that a technician could not read: a label running into the next one on its line or past
+// its group's edge, or a button caption wider than the button.
+QStringList ClippedCaptions(const TRC_ConfigForm &Form) {
+  QStringList clipped;
+  for (const QGroupBox *group : {Form.GBRatingPlate, Form.GBConfiguration}) {
+    const QList<QLabel *> labels = group->findChildren<QLabel *>(Qt::FindDirectChildrenOnly);
+    for (const QLabel *label : labels) {
+      if (label->text().isEmpty())
+        continue;
+      const QRect shown(label->pos(), label->sizeHint());
+      if (shown.right() >= group->contentsRect().right())
+        clipped << label->objectName();
+      for (const QLabel *other : labels)
+        if (other != label && !other->text().isEmpty() && shown.intersects(QRect(other->pos(), other->sizeHint())))
+          clipped << label->objectName();
+    }
+  }
+  if (Form.BReloadFactorySetting->sizeHint().width() > Form.BReloadFactorySetting->width())
+    clipped << Form.BReloadFactorySetting->objectName();
+  return clipped;
+}
+
 }  // namespace
 
 class TestConfigWindow : public QObject {
@@ -152,9 +174,11 @@ private slots:
     QCOMPARE(Form->STCW->text(), QStringLiteral("A vor B bei CW"));
     QCOMPARE(Form->STNullImp->text(), QStringLiteral("Kein Nullimpuls"));
     QCOMPARE(Form->CBNullImp->currentText(), QStringLiteral("A ausgetastet"));  // the selection stays
+    QCOMPARE(ClippedCaptions(*Form), QStringList());
     QTest::mouseClick(Form->SBEnglish, Qt::LeftButton);
     QCOMPARE(SettingsValue(QStringLiteral("System/Lang")), QStringLiteral("0"));
     QCOMPARE(Form->STCW->text(), QStringLiteral("CHB lags CHA, CW"));
+    QCOMPARE(ClippedCaptions(*Form), QStringList());
   }
 
   void currentSettingMissingFromCatalogue() {

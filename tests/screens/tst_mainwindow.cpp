@@ -96,6 +96,7 @@ private slots:
     auto form = Start();
     QCOMPARE(form->pos(), QPoint(234, 123));
     QCOMPARE(form->LVersion->text(), QStringLiteral("1.1.6"));
+    QVERIFY(form->LVersion->x() > form->Label1->geometry().right());  // "Version:" stays readable
     QVERIFY(!form->ImageDorvane->pixmap().isNull() && !form->ImEncoder->pixmap().isNull());
     QSignalSpy closed(form.get(), &TRC_MainForm::Closed);
 
