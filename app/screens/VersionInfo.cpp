@@ -150,14 +150,14 @@ std::optional<VersionData> ReadVersionData(const QString &fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly) || file.size() <= 0)
         return std::nullopt;
-    const std::size_t size = static_cast<std::size_t>(file.size());
+    std::size_t length = static_cast<std::size_t>(file.size());
     const unsigned char *bytes = file.map(0, file.size());
     QByteArray copy;
     if (bytes == nullptr) { // not mappable (a pipe, a special file): read it instead
         copy = file.readAll();
         bytes = reinterpret_cast<const unsigned char *>(copy.constData());
+        length = static_cast<std::size_t>(copy.size()); // what was read, also when that is nothing
     }
-    const std::size_t length = copy.isNull() ? size : static_cast<std::size_t>(copy.size());
 
     const std::string marker = Marker();
     const std::boyer_moore_horspool_searcher searcher(marker.begin(), marker.end());
