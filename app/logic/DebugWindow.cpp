@@ -73,7 +73,9 @@ TDebugForm::TDebugForm(QWidget *Parent) : QWidget(Parent, Qt::Tool) {
   connect(BClear, &QPushButton::clicked, this, &TDebugForm::BClearClick);
   connect(BSave, &QPushButton::clicked, this, &TDebugForm::BSaveClick);
 
-  setGeometry(0, 0, 157, 571);
+  // The window's frame, title bar included, goes to the top left corner of the screen.
+  resize(157, 571);
+  move(0, 0);
 }
 
 void TDebugForm::AddLine(const QString &Line) { Memo->appendPlainText(Line); }
