@@ -6,7 +6,9 @@
  * eight slaves, slave 0 being an encoder. The library under test loads the same file by path
  * (TARNBUS_FTD2XX), so a test that links this library and the library under test see one world.
  *
- * Everything is process-wide and single-threaded, like the library it serves.
+ * Everything is process-wide and single-threaded, like the library it serves. The world is torn down
+ * at exit (or when the last loader unloads this file); calls that come later find no device: FT_Open
+ * answers FT_DEVICE_NOT_FOUND, the other D2XX calls FT_INVALID_HANDLE, and these functions do nothing.
  */
 #ifndef TARNBUS_SIM_H
 #define TARNBUS_SIM_H
