@@ -119,12 +119,12 @@ void OnUserChange(QComboBox *List, TRC_ConfigForm *Receiver, void (TRC_ConfigFor
 }  // namespace
 
 TRC_ConfigForm::TRC_ConfigForm(QWidget *Owner, const QString &VersionText, TRC_Device &DeviceModel)
-    : QDialog(Owner), Device(DeviceModel), PossibleConfigs(std::make_unique<TConfigList>()) {
+    : QDialog(Owner), PossibleConfigs(std::make_unique<TConfigList>()), Device(DeviceModel) {
   setObjectName(QStringLiteral("RC_ConfigForm"));
   BuildLayout();
   BuildActions();
   SetLamps(0);
-  BusyFlag = false;
+  Busy = false;
   State = LastState = Connected;
   SetLabelText(LVersion, VersionText);
   // The version follows its caption, however wide the caption comes out in the desktop's font.
@@ -363,7 +363,7 @@ void TRC_ConfigForm::CBImpOutChange() {
 void TRC_ConfigForm::DataChanged() { BWriteClick(); }
 
 void TRC_ConfigForm::BWriteClick() {
-  BusyFlag = true;
+  Busy = true;
   SetLamps(2);
   QCoreApplication::processEvents();
 
@@ -377,7 +377,7 @@ void TRC_ConfigForm::BWriteClick() {
     ok = Device.WriteConfig(entry->InterpolCode, direction, static_cast<uint16_t>(entry->Divider), mode + 1, 2);
   }
   SetLamps(ok ? 3 : 1);
-  BusyFlag = false;
+  Busy = false;
 }
 
 void TRC_ConfigForm::BReadClick() {
@@ -415,7 +415,7 @@ void TRC_ConfigForm::SBEnglishClick() { SetLanguage(0); }
 
 void TRC_ConfigForm::TimerCheckSameTimer() {
   TimerCheckSame->stop();
-  if (BusyFlag) {
+  if (Busy) {
     TimerCheckSame->start();
     return;
   }

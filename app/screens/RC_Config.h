@@ -4,11 +4,14 @@
 #ifndef ROTACONF_RC_CONFIG_H
 #define ROTACONF_RC_CONFIG_H
 
+#include "PulseCountText.h"
 #include "RC_Def.h"
 
 #include <QDialog>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QButtonGroup;
@@ -41,10 +44,17 @@ public:
   void ClearDisplay();
   void EnableControls(bool Flag);
 
-  bool Busy() const { return BusyFlag; }
-  ConnectionState LastConnectionState() const { return LastState; }
-  const TConfigList &PossibleConfigList() const { return *PossibleConfigs; }
-  const TConfigList *SelectedConfigList() const { return SelectedConfigs.get(); }
+  // Pulse counts as the window shows and reads them (PulseCountText.h).
+  static QString FormatPulseCount(uint32_t Count) { return ::FormatPulseCount(Count); }
+  static std::optional<uint32_t> ParsePulseCount(const QString &Text) { return ::ParsePulseCount(Text); }
+
+  // The catalogue entries of this encoder's article type and basic resolution, and of those the ones
+  // with the chosen pulse count in reverse catalogue order (absent until the first choice).
+  std::unique_ptr<TConfigList> PossibleConfigs;
+  std::unique_ptr<TConfigList> SelectedConfigs;
+  bool Busy = false;                    // a write runs: a watch tick only restarts the timer
+  ConnectionState State = Connected;    // found by the current watch tick
+  ConnectionState LastState = Connected;  // found by the previous one
 
   // Controls, named as the window's layout names them.
   QGroupBox *GBRatingPlate = nullptr;
@@ -93,13 +103,8 @@ private:
   void SetWaitCursor(bool On);
 
   TRC_Device &Device;
-  std::unique_ptr<TConfigList> PossibleConfigs;
-  std::unique_ptr<TConfigList> SelectedConfigs;
-  bool BusyFlag = false;
   bool Finished = false;       // a retry result is set; nothing may restart the watch
   bool WaitCursor = false;     // the hourglass this window put up
-  ConnectionState State = Connected;
-  ConnectionState LastState = Connected;
   QButtonGroup *LanguageGroup = nullptr;
 };
 

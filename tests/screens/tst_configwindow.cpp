@@ -250,7 +250,7 @@ private slots:
     tbsim_set_fault(TBSIM_ENCODER_REPLACED, 1, 0);  // a tick that ran would send the window back
     bool sawBusy = false;
     QTimer::singleShot(0, Form.get(), [&]() {
-      sawBusy = Form->Busy();
+      sawBusy = Form->Busy;
       Form->TimerCheckSameTimer();
     });
     TakeWrites();
