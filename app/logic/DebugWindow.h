@@ -34,6 +34,13 @@ public:
 
   static void SetAskFileName(TAskFileName Ask);
 
+  // Controls, named as the window's layout names them.
+  QPlainTextEdit *Memo = nullptr;
+  QWidget *PButtons = nullptr;
+  QPushButton *BClose = nullptr;
+  QPushButton *BClear = nullptr;
+  QPushButton *BSave = nullptr;
+
 public slots:
   void BClearClick();
   void BSaveClick();
@@ -42,11 +49,6 @@ protected:
   void closeEvent(QCloseEvent *Event) override;
 
 private:
-  QPlainTextEdit *Memo = nullptr;
-  QWidget *PButtons = nullptr;
-  QPushButton *BClose = nullptr;
-  QPushButton *BClear = nullptr;
-  QPushButton *BSave = nullptr;
   bool HideOnlyFlag = true;
   bool InHook = false;
 };
