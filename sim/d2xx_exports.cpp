@@ -31,6 +31,22 @@ void copyString(char *dest, const char *text)
         std::strcpy(dest, text);
 }
 
+// The common start of a call on an open device: count it, log it, check the handle. Returns the world
+// when the call may go on; otherwise null, with the answer in status.
+World *begin(FT_HANDLE handle, uint64_t tbsim_counters::*counter, const char *name, FT_STATUS &status)
+{
+    World *w = world();
+    if (!w) {
+        status = FT_INVALID_HANDLE; // the world has gone: no handle is valid any more
+        return nullptr;
+    }
+    if (counter)
+        ++(w->log.counters.*counter);
+    w->log.call(name);
+    status = checkHandle(*w, handle);
+    return status == FT_OK ? w : nullptr;
+}
+
 } // namespace
 
 FT_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *pHandle)
@@ -139,15 +155,11 @@ FT_EXPORT FT_STATUS FT_Read(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToR
 
 FT_EXPORT FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask)
 {
-    World *live = world();
+    FT_STATUS status;
+    World *live = begin(ftHandle, &tbsim_counters::purges, "FT_Purge", status);
     if (!live)
-        return FT_INVALID_HANDLE;
-    World &w = *live;
-    ++w.log.counters.purges;
-    w.log.call("FT_Purge");
-    const FT_STATUS status = checkHandle(w, ftHandle);
-    if (status != FT_OK)
         return status;
+    World &w = *live;
     if (Mask & FT_PURGE_RX)
         w.mpsse.purgeRx();
     return FT_OK;
@@ -155,15 +167,11 @@ FT_EXPORT FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask)
 
 FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG WriteTimeout)
 {
-    World *live = world();
+    FT_STATUS status;
+    World *live = begin(ftHandle, &tbsim_counters::set_timeouts, "FT_SetTimeouts", status);
     if (!live)
-        return FT_INVALID_HANDLE;
-    World &w = *live;
-    ++w.log.counters.set_timeouts;
-    w.log.call("FT_SetTimeouts");
-    const FT_STATUS status = checkHandle(w, ftHandle);
-    if (status != FT_OK)
         return status;
+    World &w = *live;
     w.device.readTimeout = ReadTimeout;
     w.device.writeTimeout = WriteTimeout;
     return FT_OK;
@@ -171,45 +179,34 @@ FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG 
 
 FT_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE ftHandle, UCHAR ucLatency)
 {
-    World *live = world();
+    FT_STATUS status;
+    World *live = begin(ftHandle, &tbsim_counters::set_latency, "FT_SetLatencyTimer", status);
     if (!live)
-        return FT_INVALID_HANDLE;
-    World &w = *live;
-    ++w.log.counters.set_latency;
-    w.log.call("FT_SetLatencyTimer");
-    const FT_STATUS status = checkHandle(w, ftHandle);
-    if (status != FT_OK)
         return status;
+    World &w = *live;
     w.device.latency = ucLatency;
     return FT_OK;
 }
 
 FT_EXPORT FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable)
 {
-    World *live = world();
+    FT_STATUS status;
+    World *live = begin(ftHandle, &tbsim_counters::set_bitmode, "FT_SetBitMode", status);
     if (!live)
-        return FT_INVALID_HANDLE;
-    World &w = *live;
-    ++w.log.counters.set_bitmode;
-    w.log.call("FT_SetBitMode");
-    (void)ucMask; // the MPSSE sets its pin directions by command
-    const FT_STATUS status = checkHandle(w, ftHandle);
-    if (status != FT_OK)
         return status;
+    World &w = *live;
+    (void)ucMask; // the MPSSE sets its pin directions by command
     w.mpsse.setBitMode(ucEnable);
     return FT_OK;
 }
 
 FT_EXPORT FT_STATUS FT_GetQueueStatus(FT_HANDLE ftHandle, DWORD *dwRxBytes)
 {
-    World *live = world();
+    FT_STATUS status;
+    World *live = begin(ftHandle, nullptr, "FT_GetQueueStatus", status);
     if (!live)
-        return FT_INVALID_HANDLE;
-    World &w = *live;
-    w.log.call("FT_GetQueueStatus");
-    const FT_STATUS status = checkHandle(w, ftHandle);
-    if (status != FT_OK)
         return status;
+    World &w = *live;
     if (!dwRxBytes)
         return FT_INVALID_PARAMETER;
     *dwRxBytes = static_cast<DWORD>(w.mpsse.available());
@@ -218,15 +215,11 @@ FT_EXPORT FT_STATUS FT_GetQueueStatus(FT_HANDLE ftHandle, DWORD *dwRxBytes)
 
 FT_EXPORT FT_STATUS FT_EE_Read(FT_HANDLE ftHandle, FT_PROGRAM_DATA *pData)
 {
-    World *live = world();
+    FT_STATUS status;
+    World *live = begin(ftHandle, &tbsim_counters::ee_reads, "FT_EE_Read", status);
     if (!live)
-        return FT_INVALID_HANDLE;
-    World &w = *live;
-    ++w.log.counters.ee_reads;
-    w.log.call("FT_EE_Read");
-    const FT_STATUS status = checkHandle(w, ftHandle);
-    if (status != FT_OK)
         return status;
+    World &w = *live;
     if (!pData || pData->Signature1 != 0x00000000 || pData->Signature2 != 0xFFFFFFFF)
         return FT_INVALID_PARAMETER;
     if (w.faults.on(TBSIM_EEPROM_READ_FAILS))
