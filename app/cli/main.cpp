@@ -1,8 +1,7 @@
 // rotaconf-cli: the program's logic without windows, for scripts and production lines.
 #include "cli_context.h"
+#include "ProgramFiles.h"
 
-#include <QDir>
-#include <QFileInfo>
 
 #include <cstdlib>
 #include <cstring>
@@ -46,23 +45,6 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 on success; 1 when the adapter, the encoder or the catalogue fails, with a message\n"
     "naming the library's result code (for example BISS_COMM_FAILED); 2 for a usage error.\n";
-
-// Where the running program lies.
-QString ProgramDirectory()
-{
-    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
-}
-
-QString DefaultCatalogue()
-{
-    const QString Dir = ProgramDirectory();
-    const QStringList Tried = {Dir + QStringLiteral("/Encoder.cfg"),
-                               QDir::cleanPath(Dir + QStringLiteral("/../share/rotaconf/Encoder.cfg"))};
-    for (const QString &Path : Tried)
-        if (QFileInfo(Path).isFile())
-            return Path;
-    return Tried.first(); // the message names the first place looked at
-}
 
 // Catalogue messages go to standard error as the CLI's own.
 class TCliMessages final : public TUserMessages {
@@ -126,10 +108,11 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    if (Simulate) {
-        // The library loads its USB driver at the first OpenInterface; point it at the simulator.
-        const QString Driver = QDir::cleanPath(ProgramDirectory() + QStringLiteral("/../lib/libftd2xx-sim.so"));
-        setenv("TARNBUS_FTD2XX", QFile::encodeName(Driver).constData(), 1);
+    // The library loads its USB driver at the first OpenInterface; point it at the simulator first.
+    QString SimError;
+    if (Simulate && !UseSimulatedAdapter(SimError)) {
+        Fail(SimError);
+        return 1;
     }
 
     TCliMessages Messages;
@@ -139,7 +122,7 @@ int main(int argc, char **argv)
         TRC_Device Device;
         if (Log)
             Device.Com->ShowDebug(); // without windows the trace goes to standard error
-        TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogue() : Catalogue, Arguments};
+        TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogueFile() : Catalogue, Arguments};
         Status = Found->second(Context);
     }
     SetUserMessages(nullptr);

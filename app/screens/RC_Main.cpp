@@ -3,6 +3,7 @@
 #include "About.h"
 #include "Glyphs.h"
 #include "JpegImage.h"
+#include "ProgramFiles.h"
 #include "RC_Config.h"
 #include "VersionInfo.h"
 
@@ -10,8 +11,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -69,12 +68,7 @@ TRC_MainForm::~TRC_MainForm() {
 }
 
 QString TRC_MainForm::DefaultCatalogueFile() {
-  const QString dir = QCoreApplication::applicationDirPath();
-  const QString beside = dir + QStringLiteral("/Encoder.cfg");
-  const QString installed = QDir::cleanPath(dir + QStringLiteral("/../share/rotaconf/Encoder.cfg"));
-  if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
-    return installed;
-  return beside;  // also when neither exists: the message names the first place looked at
+  return ::DefaultCatalogueFile();
 }
 
 void TRC_MainForm::BuildLayout() {

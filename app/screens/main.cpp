@@ -6,6 +6,7 @@
 
 #include "DebugWindow.h"
 #include "MessageBoxes.h"
+#include "ProgramFiles.h"
 #include "RC_Config.h"
 #include "RC_Main.h"
 
@@ -16,8 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -25,23 +24,6 @@ void Usage(std::FILE *To) {
   std::fprintf(To,
                "Usage: rotaconf [--simulate]\n"
                "  --simulate  run against the simulated adapter and encoder (../lib/libftd2xx-sim.so)\n");
-}
-
-// The simulated adapter is a driver library beside the program's own libraries; it must be chosen
-// before anything loads a driver.
-bool UseSimulator() {
-  std::error_code error;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) {
-    std::fprintf(stderr, "rotaconf: cannot find the program's own file: %s\n", error.message().c_str());
-    return false;
-  }
-  const std::filesystem::path sim = (self.parent_path() / ".." / "lib" / "libftd2xx-sim.so").lexically_normal();
-  if (!std::filesystem::exists(sim, error)) {
-    std::fprintf(stderr, "rotaconf: the simulated adapter %s is missing\n", sim.c_str());
-    return false;
-  }
-  return setenv("TARNBUS_FTD2XX", sim.c_str(), 1) == 0;
 }
 
 // Waits for the configuration window, saves its picture and sends it away with the cancel result,
@@ -90,8 +72,11 @@ int main(int argc, char *argv[]) {
       ++i;  // its value
     }
   }
-  if (simulate && !UseSimulator())
+  QString simError;
+  if (simulate && !UseSimulatedAdapter(simError)) {  // before anything loads a driver
+    std::fprintf(stderr, "rotaconf: %s\n", qPrintable(simError));
     return 1;
+  }
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Rotaconf"));

@@ -1,0 +1,16 @@
+// Files the programs find beside themselves: the catalogue and the simulated adapter's driver. The
+// build tree and the installed tree share one shape (bin/, lib/, share/rotaconf/), so both work.
+#pragma once
+
+#include <QString>
+
+// Directory of the running program file.
+QString ProgramDirectory();
+
+// "Encoder.cfg" beside the program, else the installed one in ../share/rotaconf/; the first place when
+// neither exists, so that the catalogue's message names where it was looked for first.
+QString DefaultCatalogueFile();
+
+// Points the library's driver (TARNBUS_FTD2XX) at the simulated adapter ../lib/libftd2xx-sim.so beside
+// the program. Must run before anything opens an adapter. False with a message when it is missing.
+bool UseSimulatedAdapter(QString &Error);
