@@ -28,8 +28,8 @@ constexpr uint8_t LATENCY_MS = 16;
 
 } // namespace
 
-UsbAdapterClass::UsbAdapterClass(BissClass *pOwner, uint8_t ucSlaveCount)
-    : pOwner(pOwner), pTransferState(std::make_unique<TransferState>()), ucSlaveCount(ucSlaveCount)
+UsbAdapterClass::UsbAdapterClass(BissClass *pOwner, uint8_t ucE5LowBits)
+    : pOwner(pOwner), pTransferState(std::make_unique<TransferState>()), ucE5LowBits(ucE5LowBits)
 {
     for (auto &vecQueue : avecQueue)
         vecQueue.reserve(64);

@@ -21,7 +21,7 @@ public:
 
     /* Nothing is opened yet; the D2XX driver is loaded by the first opening and kept while this object
      * lives. */
-    UsbAdapterClass(BissClass *pOwner, uint8_t ucSlaveCount);
+    UsbAdapterClass(BissClass *pOwner, uint8_t ucE5LowBits);
     ~UsbAdapterClass();
     UsbAdapterClass(const UsbAdapterClass &) = delete;
     UsbAdapterClass &operator=(const UsbAdapterClass &) = delete;
@@ -44,7 +44,7 @@ public:
 
     const char *strSerialNumber() const { return acSerialNumber.data(); }
     TransferState *pGetTransferState() { return pTransferState.get(); }
-    uint8_t ucGetSlaveCount() const { return ucSlaveCount; }
+    uint8_t ucGetE5LowBits() const { return ucE5LowBits; }
 
 private:
     /* Drops a prepared sequence so that a register frame starts on an empty queue. */
@@ -59,7 +59,7 @@ private:
 
     BissClass *pOwner;
     std::unique_ptr<TransferState> pTransferState;
-    uint8_t ucSlaveCount;
+    uint8_t ucE5LowBits; /* master configuration item 2 at creation */
     std::unique_ptr<tarnbus::D2xxDriver> pDriver; /* null when the driver cannot be loaded */
     FT_HANDLE hDevice = nullptr;
     std::array<std::vector<uint8_t>, QUEUE_COUNT> avecQueue;
