@@ -65,7 +65,8 @@ void Encoder::saveEepromFile() const
 {
     // The encoder itself has kept the value; only its copy for the next run is lost, so say so.
     if (!m_eepromFile.empty() && !writeEepromBlockFile(m_eepromFile, &m_regs[kEepromBlock]))
-        std::fprintf(stderr, "libftd2xx-sim: cannot write the encoder EEPROM file %s\n", m_eepromFile.c_str());
+        std::fprintf(stderr, "libftd2xx-sim: cannot write the encoder EEPROM file %s\n",
+                     m_eepromFile.c_str());
 }
 
 bool readEepromBlockFile(const std::string &path, uint8_t block[kConfigBlockSize], std::string &error)

@@ -34,8 +34,7 @@ constexpr uint8_t kStartUpRegisterV2 = 0xF8;
 
 MasterChip::MasterChip(BissLine &line, const Faults &faults, ActivityLog &log)
     : m_line(line), m_faults(faults), m_log(log)
-{
-}
+{}
 
 void MasterChip::powerUp(int version, uint8_t id, uint8_t revision)
 {
@@ -61,9 +60,9 @@ bool MasterChip::eot() const
 
 bool MasterChip::readOnly(uint8_t address) const
 {
-    return address == kIdRegister || address == kRevisionRegister || address == kEotRegister
-        || address == statusRegister() || address == partialCountRegister()
-        || (m_version == 2 && address == kStartUpRegisterV2);
+    return address == kIdRegister || address == kRevisionRegister || address == kEotRegister ||
+           address == statusRegister() || address == partialCountRegister() ||
+           (m_version == 2 && address == kStartUpRegisterV2);
 }
 
 uint8_t MasterChip::get(uint8_t address) const

@@ -43,7 +43,11 @@ public:
     static constexpr uint8_t kAbort = 0x80;
 
 private:
-    enum class Job { None, StartUp, Transfer };
+    enum class Job {
+        None,
+        StartUp,
+        Transfer
+    };
 
     void byteDone(uint8_t b);
     uint8_t readAccess(uint8_t address);

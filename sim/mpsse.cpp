@@ -82,12 +82,31 @@ int Mpsse::parameterCount(uint8_t op)
         return 2; // length low, length high; data bytes follow when writing
     }
     switch (op) {
-    case 0x80: case 0x82: case 0x86: case 0x8F: case 0x9C: case 0x9D: case 0x9E:
+    case 0x80:
+    case 0x82:
+    case 0x86:
+    case 0x8F:
+    case 0x9C:
+    case 0x9D:
+    case 0x9E:
         return 2;
     case 0x8E:
         return 1;
-    case 0x81: case 0x83: case 0x84: case 0x85: case 0x87: case 0x88: case 0x89: case 0x8A:
-    case 0x8B: case 0x8C: case 0x8D: case 0x94: case 0x95: case 0x96: case 0x97:
+    case 0x81:
+    case 0x83:
+    case 0x84:
+    case 0x85:
+    case 0x87:
+    case 0x88:
+    case 0x89:
+    case 0x8A:
+    case 0x8B:
+    case 0x8C:
+    case 0x8D:
+    case 0x94:
+    case 0x95:
+    case 0x96:
+    case 0x97:
         return 0;
     default:
         return -1;
@@ -207,8 +226,8 @@ bool Mpsse::clockLine(bool mosi)
 void Mpsse::shiftByte(uint8_t out)
 {
     const uint8_t op = m_shiftOpcode;
-    const bool plain = (op & kOutFalling) && (op & kInFalling) && !(op & kLsbFirst) && !m_loopback
-        && (m_lowDir & (kPinClock | kPinDataOut | kPinDataIn)) == (kPinClock | kPinDataOut);
+    const bool plain = (op & kOutFalling) && (op & kInFalling) && !(op & kLsbFirst) && !m_loopback &&
+                       (m_lowDir & (kPinClock | kPinDataOut | kPinDataIn)) == (kPinClock | kPinDataOut);
     uint8_t in;
     if (plain) {
         // The usual case, a whole byte at once.
@@ -235,7 +254,8 @@ void Mpsse::shiftBits(uint8_t out, unsigned count)
         const bool bit = lsb ? (out >> i) & 1 : (out >> (7 - i)) & 1;
         const bool got = clockLine(bit);
         // Bits read come in at the low end (most significant first) or the high end (least first).
-        in = lsb ? static_cast<uint8_t>((in >> 1) | (got ? 0x80 : 0)) : static_cast<uint8_t>((in << 1) | (got ? 1 : 0));
+        in = lsb ? static_cast<uint8_t>((in >> 1) | (got ? 0x80 : 0))
+                 : static_cast<uint8_t>((in << 1) | (got ? 1 : 0));
     }
     if (m_shiftOpcode & kReadTdo)
         answer(in);
@@ -249,7 +269,7 @@ void Mpsse::tmsBits(uint8_t data, unsigned count)
     uint8_t in = 0;
     for (unsigned i = 0; i < count; ++i) {
         m_lowValue = static_cast<uint8_t>((data >> i) & 1 ? (m_lowValue | kPinChipSelect)
-                                                           : (m_lowValue & ~kPinChipSelect));
+                                                          : (m_lowValue & ~kPinChipSelect));
         updateChipSelect();
         in = static_cast<uint8_t>((in >> 1) | (clockLine(tdi) ? 0x80 : 0));
     }

@@ -11,9 +11,18 @@ namespace tbsim {
 namespace {
 
 constexpr const char *kFaultNames[TBSIM_FAULT_COUNT] = {
-    "adapter_absent",  "adapter_unplugged", "master_silent",     "instruction_not_taken",
-    "no_eot",          "encoder_absent",    "encoder_replaced",  "short_transfer",
-    "short_device_read", "device_write_fails", "short_device_write", "eeprom_read_fails",
+    "adapter_absent",
+    "adapter_unplugged",
+    "master_silent",
+    "instruction_not_taken",
+    "no_eot",
+    "encoder_absent",
+    "encoder_replaced",
+    "short_transfer",
+    "short_device_read",
+    "device_write_fails",
+    "short_device_write",
+    "eeprom_read_fails",
 };
 
 void putText(std::array<uint8_t, kSlaveRegisters> &regs, unsigned address, const char *text)
@@ -181,16 +190,16 @@ std::array<uint8_t, kSlaveRegisters> defaultEncoderRegisters()
     for (int i = 0; i < 6; ++i)
         r[0 + i] = r[16 + i] = config[i];
     r[32] = 0x01;
-    r[33] = 58;                            // article type
+    r[33] = 58;                               // article type
     r[34] = 0x00, r[35] = 0x10, r[36] = 0x00; // basic resolution 4096
     putText(r, 37, "RC5812");
     putText(r, 43, "HTL-05");
     putText(r, 49, "2612001");
     putText(r, 56, "ROTA 58-4096-P-HTL");
-    r[88] = 0x00, r[89] = 0x04;            // factory divider
+    r[88] = 0x00, r[89] = 0x04;                             // factory divider
     r[90] = 0x00, r[91] = 0x00, r[92] = 0x04, r[93] = 0x00; // factory pulse count 1024
-    r[94] = 0;                             // factory direction
-    r[95] = 1;                             // factory zero-pulse mode
+    r[94] = 0;                                              // factory direction
+    r[95] = 1;                                              // factory zero-pulse mode
     return r;
 }
 

@@ -27,7 +27,11 @@
 namespace tbsim {
 
 struct SlaveSpec {
-    enum class Kind { Absent, Registers, Encoder };
+    enum class Kind {
+        Absent,
+        Registers,
+        Encoder
+    };
     Kind kind = Kind::Absent;
     std::array<uint8_t, kSlaveRegisters> regs{};
 };

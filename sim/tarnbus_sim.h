@@ -37,19 +37,19 @@ TBSIM_EXPORT const char *tbsim_last_error(void);
 
 /* Faults, switched on and off while running. arg is used where the fault says so. */
 typedef enum tbsim_fault {
-    TBSIM_ADAPTER_ABSENT = 0,         /* FT_Open finds no device (FT_DEVICE_NOT_FOUND) */
-    TBSIM_ADAPTER_UNPLUGGED = 1,      /* every call on an open device fails with FT_IO_ERROR */
-    TBSIM_MASTER_SILENT = 2,          /* the master chip ignores every frame; data in reads 0xFF */
-    TBSIM_INSTRUCTION_NOT_TAKEN = 3,  /* instructions stay in the instruction register, nothing runs */
-    TBSIM_NO_EOT = 4,                 /* end of transmission never comes (the master stays busy) */
-    TBSIM_ENCODER_ABSENT = 5,         /* slave 0 does not answer on the BiSS line */
-    TBSIM_ENCODER_REPLACED = 6,       /* another encoder (other serial number) sits at slave 0 */
-    TBSIM_SHORT_TRANSFER = 7,         /* register transfers break off after arg registers */
-    TBSIM_SHORT_DEVICE_READ = 8,      /* FT_Read delivers at most arg bytes per call, status FT_OK */
-    TBSIM_DEVICE_WRITE_FAILS = 9,     /* after arg more successful FT_Write calls, FT_Write fails
+    TBSIM_ADAPTER_ABSENT = 0,        /* FT_Open finds no device (FT_DEVICE_NOT_FOUND) */
+    TBSIM_ADAPTER_UNPLUGGED = 1,     /* every call on an open device fails with FT_IO_ERROR */
+    TBSIM_MASTER_SILENT = 2,         /* the master chip ignores every frame; data in reads 0xFF */
+    TBSIM_INSTRUCTION_NOT_TAKEN = 3, /* instructions stay in the instruction register, nothing runs */
+    TBSIM_NO_EOT = 4,                /* end of transmission never comes (the master stays busy) */
+    TBSIM_ENCODER_ABSENT = 5,        /* slave 0 does not answer on the BiSS line */
+    TBSIM_ENCODER_REPLACED = 6,      /* another encoder (other serial number) sits at slave 0 */
+    TBSIM_SHORT_TRANSFER = 7,        /* register transfers break off after arg registers */
+    TBSIM_SHORT_DEVICE_READ = 8,     /* FT_Read delivers at most arg bytes per call, status FT_OK */
+    TBSIM_DEVICE_WRITE_FAILS = 9,    /* after arg more successful FT_Write calls, FT_Write fails
                                          with FT_IO_ERROR and writes nothing */
-    TBSIM_SHORT_DEVICE_WRITE = 10,    /* FT_Write takes one byte less than asked, status FT_OK */
-    TBSIM_EEPROM_READ_FAILS = 11,     /* FT_EE_Read answers FT_EEPROM_READ_FAILED */
+    TBSIM_SHORT_DEVICE_WRITE = 10,   /* FT_Write takes one byte less than asked, status FT_OK */
+    TBSIM_EEPROM_READ_FAILS = 11,    /* FT_EE_Read answers FT_EEPROM_READ_FAILED */
     TBSIM_FAULT_COUNT
 } tbsim_fault;
 TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);
@@ -89,7 +89,7 @@ typedef struct tbsim_master_access {
 } tbsim_master_access;
 TBSIM_EXPORT size_t tbsim_master_log_count(void);
 TBSIM_EXPORT int tbsim_master_log_get(size_t index, tbsim_master_access *out); /* 0 ok, -1 out of range */
-TBSIM_EXPORT void tbsim_clear_logs(void); /* also zeroes the counters */
+TBSIM_EXPORT void tbsim_clear_logs(void);                                      /* also zeroes the counters */
 
 #ifdef __cplusplus
 }

@@ -18,8 +18,8 @@ namespace tbsim {
 // The FTDI device as D2XX sees it.
 struct UsbDevice {
     bool open = false;
-    uintptr_t handle = 0;     // the handle of the current opening
-    uint32_t generation = 0;  // every opening gets a new handle
+    uintptr_t handle = 0;    // the handle of the current opening
+    uint32_t generation = 0; // every opening gets a new handle
     uint32_t readTimeout = 0, writeTimeout = 0;
     uint8_t latency = 16;
 };

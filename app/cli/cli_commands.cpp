@@ -84,7 +84,9 @@ int CmdPlate(TCliContext &Context)
         Device.PulseCount = Current->PulseCount;
 
     Out(QStringLiteral("Rating plate"));
-    Out(Row("Article type", QStringLiteral("%1 (%2)").arg(Device.ArtType).arg(Device.Catalogue->Comments.TextOf(Device.ArtType))));
+    Out(Row("Article type", QStringLiteral("%1 (%2)")
+                                .arg(Device.ArtType)
+                                .arg(Device.Catalogue->Comments.TextOf(Device.ArtType))));
     Out(Row("Basic resolution", QString::number(Device.BaseCount)));
     Out(Row("Product code", Device.ProductCode));
     Out(Row("Serial number", Device.SerialNumber));
@@ -95,9 +97,9 @@ int CmdPlate(TCliContext &Context)
     Out(Row("Direction", DirectionText(Options, Device.FactoryDirection)));
     Out(Row("Zero pulse", ZeroPulseText(Options, Device.FactoryZeroPulse)));
     Out(QStringLiteral("Current configuration"));
-    Out(Row("Pulse count", Current ? QString::number(Device.PulseCount)
-                                   : HaveCatalogue ? QStringLiteral("not in the catalogue")
-                                                   : QStringLiteral("unknown (no catalogue)")));
+    Out(Row("Pulse count", Current         ? QString::number(Device.PulseCount)
+                           : HaveCatalogue ? QStringLiteral("not in the catalogue")
+                                           : QStringLiteral("unknown (no catalogue)")));
     Out(Row("Interpolation code", QString::number(Device.InterpolCode)));
     Out(Row("Divider", QString::number(Device.Divider)));
     Out(Row("Direction", DirectionText(Options, Device.Direction)));
@@ -145,7 +147,8 @@ int CmdSet(TCliContext &Context)
     uint32_t Pulses = 0;
     unsigned Direction = 0, Mode = 0;
     if (Args.isEmpty() || Args.size() > 3 || !ParseCount(Args[0], Pulses)) {
-        Fail(QStringLiteral("set needs a pulse count, then optionally a direction (0 or 1) and a zero-pulse mode (1 to 6)"));
+        Fail(QStringLiteral(
+            "set needs a pulse count, then optionally a direction (0 or 1) and a zero-pulse mode (1 to 6)"));
         return 2;
     }
     if (Args.size() >= 2 && !ParseSmall(Args[1], 0, 1, Direction)) {
@@ -161,7 +164,8 @@ int CmdSet(TCliContext &Context)
     if (Args.size() < 2)
         Direction = Device.Direction;
     if (Args.size() < 3)
-        Mode = Device.ZeroPulse >= 1 && Device.ZeroPulse <= 6 ? Device.ZeroPulse : 1; // the window shows 0 as 1
+        Mode =
+            Device.ZeroPulse >= 1 && Device.ZeroPulse <= 6 ? Device.ZeroPulse : 1; // the window shows 0 as 1
 
     TConfigList Possible;
     PossibleConfigs(Device, Possible);
@@ -171,14 +175,16 @@ int CmdSet(TCliContext &Context)
         if (Possible.At(i)->PulseCount == Pulses)
             Entry = Possible.At(i);
     if (!Entry) {
-        Fail(QStringLiteral("the catalogue allows no pulse count %1 for article type %2 with basic resolution %3 "
-                            "(see: rotaconf-cli list)")
+        Fail(QStringLiteral(
+                 "the catalogue allows no pulse count %1 for article type %2 with basic resolution %3 "
+                 "(see: rotaconf-cli list)")
                  .arg(Pulses)
                  .arg(Device.ArtType)
                  .arg(Device.BaseCount));
         return 1;
     }
-    if (!Device.WriteConfig(Entry->InterpolCode, static_cast<int>(Direction), Entry->Divider, static_cast<int>(Mode), 2)) {
+    if (!Device.WriteConfig(Entry->InterpolCode, static_cast<int>(Direction), Entry->Divider,
+                            static_cast<int>(Mode), 2)) {
         FailCode(QStringLiteral("writing the configuration failed"), Device.Com->LastResult);
         return 1;
     }
@@ -199,8 +205,9 @@ int CmdFactory(TCliContext &Context)
     TConfigList Possible;
     PossibleConfigs(Device, Possible);
     if (!Possible.FindByPulseCount(Device.FactoryPulseCount)) {
-        Fail(QStringLiteral("the catalogue has no entry with the factory pulse count %1 for article type %2 with "
-                            "basic resolution %3; nothing written")
+        Fail(QStringLiteral(
+                 "the catalogue has no entry with the factory pulse count %1 for article type %2 with "
+                 "basic resolution %3; nothing written")
                  .arg(Device.FactoryPulseCount)
                  .arg(Device.ArtType)
                  .arg(Device.BaseCount));
@@ -227,9 +234,14 @@ int CmdRegisters(TCliContext &Context)
     for (const auto &[Name, Address] : {std::pair{"RAM", 0u}, std::pair{"EEPROM", 16u}}) {
         std::array<uint8_t, 16> Bytes{};
         if (Device.ReadBlock(Address, Bytes)) {
-            Out(QStringLiteral("%1 %2: %3").arg(QString::fromLatin1(Name), -6).arg(Address, 2, 16, QLatin1Char('0')).arg(HexBytes(Bytes)).toUpper());
+            Out(QStringLiteral("%1 %2: %3")
+                    .arg(QString::fromLatin1(Name), -6)
+                    .arg(Address, 2, 16, QLatin1Char('0'))
+                    .arg(HexBytes(Bytes))
+                    .toUpper());
         } else {
-            FailCode(QStringLiteral("reading the %1 block failed").arg(QString::fromLatin1(Name)), Device.Com->LastResult);
+            FailCode(QStringLiteral("reading the %1 block failed").arg(QString::fromLatin1(Name)),
+                     Device.Com->LastResult);
             Ok = false; // the other block is still shown
         }
     }

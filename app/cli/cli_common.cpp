@@ -42,7 +42,8 @@ bool ConnectAndRead(TRC_Device &Device)
     Device.ArtType = 0;
     if (!Device.ReadRatingPlate()) {
         if (Device.Com->LastResult != 0)
-            FailCode(QStringLiteral("Encoder not connected: cannot read the rating plate"), Device.Com->LastResult);
+            FailCode(QStringLiteral("Encoder not connected: cannot read the rating plate"),
+                     Device.Com->LastResult);
         else
             Fail(QStringLiteral("the encoder has no readable rating plate (format marker is not 1)"));
         return false;

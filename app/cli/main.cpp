@@ -1,7 +1,6 @@
 // rotaconf-cli: the program's logic without windows, for scripts and production lines.
-#include "cli_context.h"
 #include "ProgramFiles.h"
-
+#include "cli_context.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -93,8 +92,10 @@ int main(int argc, char **argv)
     }
 
     static const std::map<QString, int (*)(TCliContext &)> Commands = {
-        {QStringLiteral("plate"), CmdPlate},     {QStringLiteral("list"), CmdList},
-        {QStringLiteral("set"), CmdSet},         {QStringLiteral("factory"), CmdFactory},
+        {QStringLiteral("plate"), CmdPlate},
+        {QStringLiteral("list"), CmdList},
+        {QStringLiteral("set"), CmdSet},
+        {QStringLiteral("factory"), CmdFactory},
         {QStringLiteral("registers"), CmdRegisters},
     };
     const auto Found = Commands.find(Command);

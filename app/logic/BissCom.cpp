@@ -34,7 +34,13 @@ TBissCom::TLogWindowFactory &Factory()
 bool KeptEightBit(char16_t Code)
 {
     switch (Code) {
-    case 0xBA: case 0xC4: case 0xD6: case 0xDC: case 0xE4: case 0xF6: case 0xFC:
+    case 0xBA:
+    case 0xC4:
+    case 0xD6:
+    case 0xDC:
+    case 0xE4:
+    case 0xF6:
+    case 0xFC:
         return true;
     default:
         return false;
@@ -99,7 +105,8 @@ bool TBissCom::WriteRegisters(uint32_t, uint32_t, uint32_t Address, std::span<co
     return Ok;
 }
 
-bool TBissCom::WriteRegister(uint32_t Selector, uint32_t SlaveId, uint32_t Address, uint8_t Value, uint8_t Mask)
+bool TBissCom::WriteRegister(uint32_t Selector, uint32_t SlaveId, uint32_t Address, uint8_t Value,
+                             uint8_t Mask)
 {
     uint32_t Count = 1;
     uint8_t Byte = Value;
@@ -188,9 +195,18 @@ QString TBissCom::EscapeText(const QString &Text)
 QString TBissCom::ResultName(int32_t Code)
 {
     static const char *const Names[] = {
-        "BISS_OK",          "BISS_INVALID_HANDLE",    "BISS_INVALID_INTERFACE", "BISS_INTERFACE_NOT_FOU",
-        "BISS_MASTERCOMM_FAILED", "BISS_INVALID_MASTERADR", "BISS_INVALID_MASTERDAT", "BISS_INVALID_PARAMETER",
-        "BISS_INIT_FAILED", "BISS_TIMEOUT",           "BISS_REGERROR",          "BISS_COMM_FAILED",
+        "BISS_OK",
+        "BISS_INVALID_HANDLE",
+        "BISS_INVALID_INTERFACE",
+        "BISS_INTERFACE_NOT_FOU",
+        "BISS_MASTERCOMM_FAILED",
+        "BISS_INVALID_MASTERADR",
+        "BISS_INVALID_MASTERDAT",
+        "BISS_INVALID_PARAMETER",
+        "BISS_INIT_FAILED",
+        "BISS_TIMEOUT",
+        "BISS_REGERROR",
+        "BISS_COMM_FAILED",
     };
     if (Code >= 0 && Code < static_cast<int32_t>(std::size(Names)))
         return QString::fromLatin1(Names[Code]);

@@ -24,7 +24,7 @@ public:
     TBissCom(const TBissCom &) = delete;
     TBissCom &operator=(const TBissCom &) = delete;
 
-    uint32_t Handle = 0;   // written by OpenInterface
+    uint32_t Handle = 0;    // written by OpenInterface
     int32_t LastResult = 0; // code of the last library call (CheckComm excepted)
     bool Logging = false;
 

@@ -19,12 +19,26 @@ void ZeroPulseBits(int Mode, unsigned &Gate, unsigned &Select)
     Gate = 0;
     Select = 0;
     switch (Mode) {
-    case 2: Select = 3; break;
-    case 3: Gate = 1; break;
-    case 4: Gate = 1; Select = 3; break;
-    case 5: Gate = 1; Select = 2; break;
-    case 6: Gate = 1; Select = 1; break;
-    default: break;
+    case 2:
+        Select = 3;
+        break;
+    case 3:
+        Gate = 1;
+        break;
+    case 4:
+        Gate = 1;
+        Select = 3;
+        break;
+    case 5:
+        Gate = 1;
+        Select = 2;
+        break;
+    case 6:
+        Gate = 1;
+        Select = 1;
+        break;
+    default:
+        break;
     }
 }
 
@@ -38,7 +52,8 @@ TConfigBlockValues DecodeConfigBlock(std::span<const uint8_t, ConfigBlockSize> B
     return Values;
 }
 
-void MergeConfigBlock(std::span<uint8_t, ConfigBlockSize> Block, int Code, int Direction, int Divider, int Mode)
+void MergeConfigBlock(std::span<uint8_t, ConfigBlockSize> Block, int Code, int Direction, int Divider,
+                      int Mode)
 {
     unsigned Gate = 0, Select = 0;
     ZeroPulseBits(Mode, Gate, Select);

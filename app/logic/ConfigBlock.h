@@ -6,10 +6,10 @@
 #include <span>
 
 struct TConfigBlockValues {
-    uint16_t Code = 0;      // byte 0, bits 0..4
-    uint8_t Direction = 0;  // byte 2, bit 5
-    uint8_t Mode = 0;       // zero-pulse mode 0..6 from gate g (byte 2, bits 0..1) and select s (byte 3, bits 4..5)
-    uint16_t Divider = 0;   // byte 4 and byte 5 bits 0..6
+    uint16_t Code = 0;     // byte 0, bits 0..4
+    uint8_t Direction = 0; // byte 2, bit 5
+    uint8_t Mode = 0; // zero-pulse mode 0..6 from gate g (byte 2, bits 0..1) and select s (byte 3, bits 4..5)
+    uint16_t Divider = 0; // byte 4 and byte 5 bits 0..6
 };
 
 constexpr size_t ConfigBlockSize = 6;
@@ -21,4 +21,5 @@ void ZeroPulseBits(int Mode, unsigned &Gate, unsigned &Select);
 
 TConfigBlockValues DecodeConfigBlock(std::span<const uint8_t, ConfigBlockSize> Block);
 // Only the low 5 bits of Code and 15 bits of Divider reach the block; every other bit keeps its value.
-void MergeConfigBlock(std::span<uint8_t, ConfigBlockSize> Block, int Code, int Direction, int Divider, int Mode);
+void MergeConfigBlock(std::span<uint8_t, ConfigBlockSize> Block, int Code, int Direction, int Divider,
+                      int Mode);

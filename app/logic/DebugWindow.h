@@ -15,42 +15,43 @@ class QWidget;
 // the binding's CloseDebug (the close hook), which ends logging and closes the window through
 // ForceClose. Once hidden, a window is not shown again; the binding makes a fresh one.
 class TDebugForm : public QWidget, public TLogWindow {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  // Asks where to save the lines; an empty answer means the user cancelled. Replaceable so that the
-  // save can run without a dialog.
-  using TAskFileName = std::function<QString(QWidget *Parent, const QString &Title, const QString &Default)>;
+    // Asks where to save the lines; an empty answer means the user cancelled. Replaceable so that the
+    // save can run without a dialog.
+    using TAskFileName =
+        std::function<QString(QWidget *Parent, const QString &Title, const QString &Default)>;
 
-  explicit TDebugForm(QWidget *Parent = nullptr);
+    explicit TDebugForm(QWidget *Parent = nullptr);
 
-  void AddLine(const QString &Line) override;
-  void Show() override;
-  void ForceClose() override;
-  void SetCaption(const QString &Caption) override;
-  void SetWidth(int Width) override;
+    void AddLine(const QString &Line) override;
+    void Show() override;
+    void ForceClose() override;
+    void SetCaption(const QString &Caption) override;
+    void SetWidth(int Width) override;
 
-  QStringList Lines() const;
-  bool HideOnly() const { return HideOnlyFlag; }
+    QStringList Lines() const;
+    bool HideOnly() const { return HideOnlyFlag; }
 
-  static void SetAskFileName(TAskFileName Ask);
+    static void SetAskFileName(TAskFileName Ask);
 
-  // Controls, named as the window's layout names them.
-  QPlainTextEdit *Memo = nullptr;
-  QWidget *PButtons = nullptr;
-  QPushButton *BClose = nullptr;
-  QPushButton *BClear = nullptr;
-  QPushButton *BSave = nullptr;
+    // Controls, named as the window's layout names them.
+    QPlainTextEdit *Memo = nullptr;
+    QWidget *PButtons = nullptr;
+    QPushButton *BClose = nullptr;
+    QPushButton *BClear = nullptr;
+    QPushButton *BSave = nullptr;
 
 public slots:
-  void BClearClick();
-  void BSaveClick();
+    void BClearClick();
+    void BSaveClick();
 
 protected:
-  void closeEvent(QCloseEvent *Event) override;
+    void closeEvent(QCloseEvent *Event) override;
 
 private:
-  bool HideOnlyFlag = true;
-  bool InHook = false;
+    bool HideOnlyFlag = true;
+    bool InHook = false;
 };
 
 // Makes every binding create its log window as a TDebugForm (called once at program start).

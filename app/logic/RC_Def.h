@@ -138,7 +138,11 @@ public:
 // ---------------------------------------------------------------------------------------------------
 // Encoder device model
 
-enum ConnectionState : int { Connected = 0, EncoderMissing = 1, AdapterMissing = 2 };
+enum ConnectionState : int {
+    Connected = 0,
+    EncoderMissing = 1,
+    AdapterMissing = 2
+};
 
 class TRC_Device {
 public:
@@ -178,11 +182,11 @@ public:
 
     bool OpenAdapter(); // USB adapter, empty name
     bool CloseAdapter();
-    bool ConfigureMaster(); // the master item sequence, stopping at the first refused item
+    bool ConfigureMaster();   // the master item sequence, stopping at the first refused item
     bool ApplyMasterConfig(); // force 1
     bool StartComm();
     bool ReopenAndConfig();
-    int32_t Probe(); // raw library code of a one-register read at 32
+    int32_t Probe();       // raw library code of a one-register read at 32
     int32_t LastProbe = 0; // code of the latest Probe, for messages that name it
     ConnectionState CheckConnection();
 

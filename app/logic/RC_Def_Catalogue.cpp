@@ -25,7 +25,8 @@ bool ReadBytes(QIODevice &Stream, void *Target, qint64 Size)
     return Stream.read(static_cast<char *>(Target), Size) == Size;
 }
 
-template <typename T> bool ReadLe(QIODevice &Stream, T &Value)
+template <typename T>
+bool ReadLe(QIODevice &Stream, T &Value)
 {
     unsigned char Bytes[sizeof(T)];
     if (!ReadBytes(Stream, Bytes, sizeof(T)))
@@ -41,10 +42,10 @@ template <typename T> bool ReadLe(QIODevice &Stream, T &Value)
 // Reads the ten fields of one entry in record order; fields read before a short read stay set.
 bool ReadEntry(QIODevice &Stream, TConfig &Entry)
 {
-    return ReadLe(Stream, Entry.ArtType) && ReadLe(Stream, Entry.BaseCount) && ReadLe(Stream, Entry.PulseCount) &&
-           ReadLe(Stream, Entry.InterpolCode) && ReadLe(Stream, Entry.Divider) && ReadLe(Stream, Entry.Spare1) &&
-           ReadLe(Stream, Entry.Spare2) && ReadLe(Stream, Entry.ListValue) && ReadLe(Stream, Entry.Spare3) &&
-           ReadLe(Stream, Entry.ListByte);
+    return ReadLe(Stream, Entry.ArtType) && ReadLe(Stream, Entry.BaseCount) &&
+           ReadLe(Stream, Entry.PulseCount) && ReadLe(Stream, Entry.InterpolCode) &&
+           ReadLe(Stream, Entry.Divider) && ReadLe(Stream, Entry.Spare1) && ReadLe(Stream, Entry.Spare2) &&
+           ReadLe(Stream, Entry.ListValue) && ReadLe(Stream, Entry.Spare3) && ReadLe(Stream, Entry.ListByte);
 }
 
 } // namespace
@@ -94,7 +95,8 @@ bool TArtTypeCommentList::ReadFromStream(QIODevice &Stream)
     // Each record takes at least its id and length. A count the rest of the file cannot hold makes
     // a broken file: the records that are there are still read, but no room is set aside for the
     // empty ones that would stand for the rest.
-    const int32_t Records = static_cast<int32_t>(std::min<qint64>(Announced, Remaining(Stream) / CommentHead + 1));
+    const int32_t Records =
+        static_cast<int32_t>(std::min<qint64>(Announced, Remaining(Stream) / CommentHead + 1));
 
     bool Ok = Records == Announced;
     bool Read = true;
@@ -145,7 +147,8 @@ bool TConfigList::LoadFromFile(const QString &FileName)
     QFile File(FileName);
     if (!File.open(QIODevice::ReadOnly)) {
         Clear();
-        UserMessages().Error(QStringLiteral("Could not read from file ") + FileName + QStringLiteral(" not found"));
+        UserMessages().Error(QStringLiteral("Could not read from file ") + FileName +
+                             QStringLiteral(" not found"));
         return false;
     }
     return LoadFromDevice(File, FileName);
@@ -158,7 +161,8 @@ bool TConfigList::LoadFromDevice(QIODevice &Stream, const QString &FileName)
     uint32_t Magic = 0;
     uint8_t Version[3] = {0, 0, 0};
     if (!ReadLe(Stream, Magic) || !ReadBytes(Stream, Version, sizeof Version)) {
-        UserMessages().Error(QStringLiteral("Could not read from file ") + FileName + QStringLiteral(" not found"));
+        UserMessages().Error(QStringLiteral("Could not read from file ") + FileName +
+                             QStringLiteral(" not found"));
         return false;
     }
     if (Magic != CatalogueMagic) {
@@ -170,7 +174,8 @@ bool TConfigList::LoadFromDevice(QIODevice &Stream, const QString &FileName)
                                  .arg(Version[0])
                                  .arg(Version[1])
                                  .arg(Version[2]) +
-                             QChar(13) + QStringLiteral("This application needs an update to read such a file!"));
+                             QChar(13) +
+                             QStringLiteral("This application needs an update to read such a file!"));
         return false;
     }
 

@@ -33,8 +33,14 @@ QString PlateText(std::span<const uint8_t> Bytes)
 }
 
 // The plate block at 32..55, offsets relative to 32.
-std::span<const uint8_t> BaseCountBytes(const std::array<uint8_t, 24> &Plate) { return std::span(Plate).subspan(2, 3); }
-std::span<const uint8_t> SerialBytes(const std::array<uint8_t, 24> &Plate) { return std::span(Plate).subspan(17, 7); }
+std::span<const uint8_t> BaseCountBytes(const std::array<uint8_t, 24> &Plate)
+{
+    return std::span(Plate).subspan(2, 3);
+}
+std::span<const uint8_t> SerialBytes(const std::array<uint8_t, 24> &Plate)
+{
+    return std::span(Plate).subspan(17, 7);
+}
 
 } // namespace
 
@@ -192,10 +198,17 @@ bool TRC_Device::WriteConfig(int Code, int Dir, int Div, int Mode, int Target)
 {
     std::vector<uint32_t> Blocks;
     switch (Target) {
-    case 0: Blocks = {RamBlockAddress}; break;
-    case 1: Blocks = {EepromBlockAddress}; break;
-    case 2: Blocks = {EepromBlockAddress, RamBlockAddress}; break;
-    default: return false; // nothing to write is no success
+    case 0:
+        Blocks = {RamBlockAddress};
+        break;
+    case 1:
+        Blocks = {EepromBlockAddress};
+        break;
+    case 2:
+        Blocks = {EepromBlockAddress, RamBlockAddress};
+        break;
+    default:
+        return false; // nothing to write is no success
     }
     for (const uint32_t Address : Blocks) {
         std::array<uint8_t, ConfigBlockSize> Block{};
@@ -233,7 +246,8 @@ bool TRC_Device::CheckSameEncoder(bool &Same, bool &Blank)
     if (!Read)
         return false;
     const auto Resolution = BaseCountBytes(Plate);
-    Same = Plate[1] == ArtType && BigEndian(Resolution) == BaseCount && PlateText(SerialBytes(Plate)) == SerialNumber;
+    Same = Plate[1] == ArtType && BigEndian(Resolution) == BaseCount &&
+           PlateText(SerialBytes(Plate)) == SerialNumber;
     Blank = Resolution[0] == 0 && Resolution[1] == 0 && Resolution[2] == 0;
     return true;
 }

@@ -29,7 +29,8 @@ QLabel *PlacedLabel(QWidget *parent, const char *name, const QString &text, int 
 
 } // namespace
 
-TAboutForm::TAboutForm(QWidget *owner, const QString &programFile) : QDialog(owner), m_programFile(programFile)
+TAboutForm::TAboutForm(QWidget *owner, const QString &programFile)
+    : QDialog(owner), m_programFile(programFile)
 {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("About"));

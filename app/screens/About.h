@@ -8,8 +8,7 @@
 class QLabel;
 class QPushButton;
 
-class TAboutForm : public QDialog
-{
+class TAboutForm : public QDialog {
     Q_OBJECT
 
 public:

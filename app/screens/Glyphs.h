@@ -4,10 +4,10 @@
 
 #include <QIcon>
 
-QIcon GermanFlagGlyph();   // black, red and gold stripes
-QIcon EnglishFlagGlyph();  // the crosses of the union flag
-QIcon FactoryGlyph();      // a factory hall with a chimney: back to the factory settings
-QIcon InitGlyph();         // a plug: connect to the adapter
-QIcon SaveGlyph();         // a diskette: save the log
+QIcon GermanFlagGlyph();  // black, red and gold stripes
+QIcon EnglishFlagGlyph(); // the crosses of the union flag
+QIcon FactoryGlyph();     // a factory hall with a chimney: back to the factory settings
+QIcon InitGlyph();        // a plug: connect to the adapter
+QIcon SaveGlyph();        // a diskette: save the log
 
 #endif

@@ -8,8 +8,8 @@
 // wait for the user. The box is owned by the active window.
 class TBoxMessages final : public TUserMessages {
 public:
-  void Error(const QString &Text) override;
-  void Info(const QString &Text) override;
+    void Error(const QString &Text) override;
+    void Info(const QString &Text) override;
 };
 
 #endif

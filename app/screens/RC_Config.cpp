@@ -23,508 +23,573 @@
 
 namespace {
 
-QLabel *MakeLabel(QWidget *Parent, const char *Name, int Left, int Top, const QString &Text = QString()) {
-  auto *label = new QLabel(Text, Parent);
-  label->setObjectName(QLatin1String(Name));
-  label->move(Left, Top);
-  label->adjustSize();
-  return label;
+QLabel *MakeLabel(QWidget *Parent, const char *Name, int Left, int Top, const QString &Text = QString())
+{
+    auto *label = new QLabel(Text, Parent);
+    label->setObjectName(QLatin1String(Name));
+    label->move(Left, Top);
+    label->adjustSize();
+    return label;
 }
 
-QLabel *MakeStatic(QWidget *Parent, const char *Name, int Left, int Top, int Width, int Height) {
-  auto *text = new QLabel(Parent);
-  text->setObjectName(QLatin1String(Name));
-  text->setGeometry(Left, Top, Width, Height);
-  text->setTextFormat(Qt::PlainText);
-  return text;
+QLabel *MakeStatic(QWidget *Parent, const char *Name, int Left, int Top, int Width, int Height)
+{
+    auto *text = new QLabel(Parent);
+    text->setObjectName(QLatin1String(Name));
+    text->setGeometry(Left, Top, Width, Height);
+    text->setTextFormat(Qt::PlainText);
+    return text;
 }
 
-QComboBox *MakeList(QWidget *Parent, const char *Name, int Left, int Top, int Width) {
-  auto *list = new QComboBox(Parent);
-  list->setObjectName(QLatin1String(Name));
-  list->setEditable(true);
-  list->setInsertPolicy(QComboBox::NoInsert);
-  list->move(Left, Top);
-  list->resize(Width, list->sizeHint().height());
-  // A chosen text longer than the field shows its beginning ("A* & B* ausgetas"), not its end.
-  QObject::connect(list, &QComboBox::currentIndexChanged, list, [list]() { list->lineEdit()->setCursorPosition(0); });
-  return list;
+QComboBox *MakeList(QWidget *Parent, const char *Name, int Left, int Top, int Width)
+{
+    auto *list = new QComboBox(Parent);
+    list->setObjectName(QLatin1String(Name));
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->move(Left, Top);
+    list->resize(Width, list->sizeHint().height());
+    // A chosen text longer than the field shows its beginning ("A* & B* ausgetas"), not its end.
+    QObject::connect(list, &QComboBox::currentIndexChanged, list,
+                     [list]() { list->lineEdit()->setCursorPosition(0); });
+    return list;
 }
 
-QFrame *MakeLamp(QWidget *Parent, const char *Name, int Left, int Top) {
-  auto *lamp = new QFrame(Parent);
-  lamp->setObjectName(QLatin1String(Name));
-  lamp->setGeometry(Left, Top, 9, 9);
-  lamp->setFrameShape(QFrame::Box);
-  lamp->setAutoFillBackground(true);
-  return lamp;
+QFrame *MakeLamp(QWidget *Parent, const char *Name, int Left, int Top)
+{
+    auto *lamp = new QFrame(Parent);
+    lamp->setObjectName(QLatin1String(Name));
+    lamp->setGeometry(Left, Top, 9, 9);
+    lamp->setFrameShape(QFrame::Box);
+    lamp->setAutoFillBackground(true);
+    return lamp;
 }
 
-void SetLampColour(QFrame *Lamp, const QColor &Colour) {
-  QPalette palette = Lamp->palette();
-  palette.setColor(QPalette::Window, Colour);
-  Lamp->setPalette(palette);
+void SetLampColour(QFrame *Lamp, const QColor &Colour)
+{
+    QPalette palette = Lamp->palette();
+    palette.setColor(QPalette::Window, Colour);
+    Lamp->setPalette(palette);
 }
 
-void SetLabelText(QLabel *Label, const QString &Text) {
-  Label->setText(Text);
-  Label->adjustSize();
+void SetLabelText(QLabel *Label, const QString &Text)
+{
+    Label->setText(Text);
+    Label->adjustSize();
 }
 
 // Shrinks a button's font, starting from its window's, until the caption and glyph fit the button's
 // fixed width.
-void FitCaption(QPushButton *Button) {
-  QFont font = Button->parentWidget()->font();
-  Button->setFont(font);
-  int pixels = QFontInfo(font).pixelSize();
-  while (Button->sizeHint().width() > Button->width() && pixels > 8) {
-    font.setPixelSize(--pixels);
+void FitCaption(QPushButton *Button)
+{
+    QFont font = Button->parentWidget()->font();
     Button->setFont(font);
-  }
+    int pixels = QFontInfo(font).pixelSize();
+    while (Button->sizeHint().width() > Button->width() && pixels > 8) {
+        font.setPixelSize(--pixels);
+        Button->setFont(font);
+    }
 }
 
 // Refills a list with new texts and keeps its selected index.
-void Refill(QComboBox *List, const QStringList &Texts) {
-  const int index = List->currentIndex();
-  List->clear();
-  List->addItems(Texts);
-  List->setCurrentIndex(index < List->count() ? index : -1);
+void Refill(QComboBox *List, const QStringList &Texts)
+{
+    const int index = List->currentIndex();
+    List->clear();
+    List->addItems(Texts);
+    List->setCurrentIndex(index < List->count() ? index : -1);
 }
 
 // Calls Handler when the user changes the list: picking an item, or typing a text and finishing it
 // with Enter or by leaving the field. A typed text that names an item selects that item; any other
 // typed text leaves the list without a selection. Changes the program makes itself call nothing.
-void OnUserChange(QComboBox *List, TRC_ConfigForm *Receiver, void (TRC_ConfigForm::*Slot)()) {
-  auto edited = std::make_shared<bool>(false);
-  QObject::connect(List, &QComboBox::activated, Receiver, [edited, Receiver, Slot](int) {
-    *edited = false;
-    (Receiver->*Slot)();
-  });
-  QObject::connect(List->lineEdit(), &QLineEdit::textEdited, Receiver, [edited](const QString &) { *edited = true; });
-  QObject::connect(List->lineEdit(), &QLineEdit::editingFinished, Receiver, [edited, List, Receiver, Slot]() {
-    if (!*edited)
-      return;
-    *edited = false;
-    const QString typed = List->currentText();
-    const int match = List->findText(typed);
-    if (match != List->currentIndex()) {
-      List->setCurrentIndex(match);
-      if (match < 0)
-        List->setEditText(typed);
-    }
-    (Receiver->*Slot)();
-  });
+void OnUserChange(QComboBox *List, TRC_ConfigForm *Receiver, void (TRC_ConfigForm::*Slot)())
+{
+    auto edited = std::make_shared<bool>(false);
+    QObject::connect(List, &QComboBox::activated, Receiver, [edited, Receiver, Slot](int) {
+        *edited = false;
+        (Receiver->*Slot)();
+    });
+    QObject::connect(List->lineEdit(), &QLineEdit::textEdited, Receiver,
+                     [edited](const QString &) { *edited = true; });
+    QObject::connect(List->lineEdit(), &QLineEdit::editingFinished, Receiver,
+                     [edited, List, Receiver, Slot]() {
+                         if (!*edited)
+                             return;
+                         *edited = false;
+                         const QString typed = List->currentText();
+                         const int match = List->findText(typed);
+                         if (match != List->currentIndex()) {
+                             List->setCurrentIndex(match);
+                             if (match < 0)
+                                 List->setEditText(typed);
+                         }
+                         (Receiver->*Slot)();
+                     });
 }
 
-}  // namespace
+} // namespace
 
 TRC_ConfigForm::TRC_ConfigForm(QWidget *Owner, const QString &VersionText, TRC_Device &DeviceModel)
-    : QDialog(Owner), PossibleConfigs(std::make_unique<TConfigList>()), Device(DeviceModel) {
-  setObjectName(QStringLiteral("RC_ConfigForm"));
-  BuildLayout();
-  BuildActions();
-  SetLamps(0);
-  Busy = false;
-  State = LastState = Connected;
-  SetLabelText(LVersion, VersionText);
-  // The version follows its caption, however wide the caption comes out in the desktop's font.
-  LVersion->move(std::max(LVersion->x(), Label1->x() + Label1->width() + 4), LVersion->y());
-  FormCreate();
-  TimerCheckSame->start();
+    : QDialog(Owner), PossibleConfigs(std::make_unique<TConfigList>()), Device(DeviceModel)
+{
+    setObjectName(QStringLiteral("RC_ConfigForm"));
+    BuildLayout();
+    BuildActions();
+    SetLamps(0);
+    Busy = false;
+    State = LastState = Connected;
+    SetLabelText(LVersion, VersionText);
+    // The version follows its caption, however wide the caption comes out in the desktop's font.
+    LVersion->move(std::max(LVersion->x(), Label1->x() + Label1->width() + 4), LVersion->y());
+    FormCreate();
+    TimerCheckSame->start();
 }
 
-TRC_ConfigForm::~TRC_ConfigForm() { SetWaitCursor(false); }
-
-void TRC_ConfigForm::BuildLayout() {
-  setWindowTitle(QStringLiteral("Rotaconf"));
-  setFixedSize(423, 351);
-  // The layout is measured for an 11-pixel font (8 points on a 96-dpi screen): the desktop's usual,
-  // larger font would push the German captions into their neighbours and past the groups' edges.
-  QFont font11 = font();
-  font11.setPixelSize(11);
-  setFont(font11);
-
-  GBRatingPlate = new QGroupBox(QStringLiteral("Typenschild"), this);
-  GBRatingPlate->setObjectName(QStringLiteral("GBRatingPlate"));
-  GBRatingPlate->setGeometry(8, 8, 409, 173);
-  LArtBez = MakeLabel(GBRatingPlate, "LArtBez", 8, 28, QStringLiteral("Bestellbezeichnung"));
-  STArtBez = MakeStatic(GBRatingPlate, "STArtBez", 8, 44, 225, 17);
-  STArtBez->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  LCommunication = MakeLabel(GBRatingPlate, "LCommunication", 144, 28, QStringLiteral("Kommunikation"));
-  LCommunication->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  PRed = MakeLamp(GBRatingPlate, "PRed", 224, 24);
-  PGreen = MakeLamp(GBRatingPlate, "PGreen", 224, 32);
-  BReloadFactorySetting = new QPushButton(FactoryGlyph(), QStringLiteral("Werkseinstellungen laden"), GBRatingPlate);
-  BReloadFactorySetting->setObjectName(QStringLiteral("BReloadFactorySetting"));
-  BReloadFactorySetting->setGeometry(240, 20, 161, 41);
-  BReloadFactorySetting->setAutoDefault(false);
-  Label2 = MakeLabel(GBRatingPlate, "Label2", 8, 72, QStringLiteral("PCode"));
-  STPCode = MakeStatic(GBRatingPlate, "STPCode", 8, 88, 121, 17);
-  Label4 = MakeLabel(GBRatingPlate, "Label4", 136, 72, QStringLiteral("SerNr"));
-  STSNr = MakeStatic(GBRatingPlate, "STSNr", 136, 88, 137, 17);
-  LPolesCount = MakeLabel(GBRatingPlate, "LPolesCount", 280, 72);
-  STPolesCount = MakeStatic(GBRatingPlate, "STPolesCount", 280, 88, 121, 17);
-  LImpCount = MakeLabel(GBRatingPlate, "LImpCount", 8, 116);
-  STImpCount = MakeStatic(GBRatingPlate, "STImpCount", 8, 132, 121, 17);
-  LCW = MakeLabel(GBRatingPlate, "LCW", 136, 116);
-  STCW = MakeStatic(GBRatingPlate, "STCW", 136, 132, 137, 17);
-  LNullImp = MakeLabel(GBRatingPlate, "LNullImp", 280, 116);
-  STNullImp = MakeStatic(GBRatingPlate, "STNullImp", 280, 132, 121, 17);
-
-  GBConfiguration = new QGroupBox(QStringLiteral("Mögliche Konfiguration"), this);
-  GBConfiguration->setObjectName(QStringLiteral("GBConfiguration"));
-  GBConfiguration->setGeometry(8, 200, 409, 93);
-  LImpInterpol = MakeLabel(GBConfiguration, "LImpInterpol", 8, 28);
-  CBImpOut = MakeList(GBConfiguration, "CBImpOut", 8, 48, 121);
-  LDir = MakeLabel(GBConfiguration, "LDir", 136, 28);
-  CBCW = MakeList(GBConfiguration, "CBCW", 136, 48, 137);
-  LNimp = MakeLabel(GBConfiguration, "LNimp", 280, 28);
-  CBNullImp = MakeList(GBConfiguration, "CBNullImp", 280, 48, 121);
-
-  BCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  BCancel->setObjectName(QStringLiteral("BCancel"));
-  BCancel->setGeometry(8, 301, 97, 41);
-  BCancel->setAutoDefault(false);
-  Label1 = MakeLabel(this, "Label1", 112, 316, QStringLiteral("Version"));
-  LVersion = MakeLabel(this, "LVersion", 152, 316);
-
-  SBGerman = new QToolButton(this);
-  SBGerman->setObjectName(QStringLiteral("SBGerman"));
-  SBGerman->setGeometry(328, 301, 41, 41);
-  SBGerman->setIcon(GermanFlagGlyph());
-  SBGerman->setIconSize(QSize(30, 20));
-  SBGerman->setToolTip(QStringLiteral("Deutsch"));
-  SBEnglish = new QToolButton(this);
-  SBEnglish->setObjectName(QStringLiteral("SBEnglish"));
-  SBEnglish->setGeometry(376, 301, 41, 41);
-  SBEnglish->setIcon(EnglishFlagGlyph());
-  SBEnglish->setIconSize(QSize(30, 20));
-  SBEnglish->setToolTip(QStringLiteral("English"));
-  LanguageGroup = new QButtonGroup(this);
-  for (QToolButton *flag : {SBGerman, SBEnglish}) {
-    flag->setCheckable(true);
-    flag->setAutoRaise(true);
-    LanguageGroup->addButton(flag);
-  }
-  LanguageGroup->setExclusive(true);
-
-  TimerCheckSame = new QTimer(this);
-  TimerCheckSame->setObjectName(QStringLiteral("TimerCheckSame"));
-  TimerCheckSame->setInterval(CheckInterval);
-
-  connect(BReloadFactorySetting, &QPushButton::clicked, this, &TRC_ConfigForm::BReloadFactorySettingClick);
-  connect(BCancel, &QPushButton::clicked, this, [this]() { done(ModalCancel); });
-  connect(SBGerman, &QToolButton::clicked, this, &TRC_ConfigForm::SBGermanClick);
-  connect(SBEnglish, &QToolButton::clicked, this, &TRC_ConfigForm::SBEnglishClick);
-  connect(TimerCheckSame, &QTimer::timeout, this, &TRC_ConfigForm::TimerCheckSameTimer);
-  OnUserChange(CBImpOut, this, &TRC_ConfigForm::CBImpOutChange);
-  OnUserChange(CBCW, this, &TRC_ConfigForm::DataChanged);
-  OnUserChange(CBNullImp, this, &TRC_ConfigForm::DataChanged);
+TRC_ConfigForm::~TRC_ConfigForm()
+{
+    SetWaitCursor(false);
 }
 
-void TRC_ConfigForm::BuildActions() {
-  // Service commands that the window's face leaves out: right-click menu and shortcuts.
-  struct Entry {
-    QAction **Action;
-    const char *Name;
-    const char *Caption;
-    QKeySequence Keys;
-    void (TRC_ConfigForm::*Slot)();
-  };
-  const Entry entries[] = {
-      {&ActRegister, "ActRegister", "Registers...", QKeySequence(Qt::CTRL | Qt::Key_R), &TRC_ConfigForm::BRegisterClick},
-      {&ActShowDebug, "ActShowDebug", "Log window", QKeySequence(Qt::CTRL | Qt::Key_L), &TRC_ConfigForm::BShowDebugClick},
-      {&ActCheck, "ActCheck", "Check connection", QKeySequence(Qt::CTRL | Qt::Key_K), &TRC_ConfigForm::BCheckClick},
-      {&ActClear, "ActClear", "Reopen adapter", QKeySequence(Qt::CTRL | Qt::Key_O), &TRC_ConfigForm::BClearClick},
-  };
-  for (const Entry &entry : entries) {
-    auto *action = new QAction(QLatin1String(entry.Caption), this);
-    action->setObjectName(QLatin1String(entry.Name));
-    action->setShortcut(entry.Keys);
-    action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, entry.Slot);
-    addAction(action);
-    *entry.Action = action;
-  }
-  setContextMenuPolicy(Qt::ActionsContextMenu);
+void TRC_ConfigForm::BuildLayout()
+{
+    setWindowTitle(QStringLiteral("Rotaconf"));
+    setFixedSize(423, 351);
+    // The layout is measured for an 11-pixel font (8 points on a 96-dpi screen): the desktop's usual,
+    // larger font would push the German captions into their neighbours and past the groups' edges.
+    QFont font11 = font();
+    font11.setPixelSize(11);
+    setFont(font11);
+
+    GBRatingPlate = new QGroupBox(QStringLiteral("Typenschild"), this);
+    GBRatingPlate->setObjectName(QStringLiteral("GBRatingPlate"));
+    GBRatingPlate->setGeometry(8, 8, 409, 173);
+    LArtBez = MakeLabel(GBRatingPlate, "LArtBez", 8, 28, QStringLiteral("Bestellbezeichnung"));
+    STArtBez = MakeStatic(GBRatingPlate, "STArtBez", 8, 44, 225, 17);
+    STArtBez->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    LCommunication = MakeLabel(GBRatingPlate, "LCommunication", 144, 28, QStringLiteral("Kommunikation"));
+    LCommunication->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    PRed = MakeLamp(GBRatingPlate, "PRed", 224, 24);
+    PGreen = MakeLamp(GBRatingPlate, "PGreen", 224, 32);
+    BReloadFactorySetting =
+        new QPushButton(FactoryGlyph(), QStringLiteral("Werkseinstellungen laden"), GBRatingPlate);
+    BReloadFactorySetting->setObjectName(QStringLiteral("BReloadFactorySetting"));
+    BReloadFactorySetting->setGeometry(240, 20, 161, 41);
+    BReloadFactorySetting->setAutoDefault(false);
+    Label2 = MakeLabel(GBRatingPlate, "Label2", 8, 72, QStringLiteral("PCode"));
+    STPCode = MakeStatic(GBRatingPlate, "STPCode", 8, 88, 121, 17);
+    Label4 = MakeLabel(GBRatingPlate, "Label4", 136, 72, QStringLiteral("SerNr"));
+    STSNr = MakeStatic(GBRatingPlate, "STSNr", 136, 88, 137, 17);
+    LPolesCount = MakeLabel(GBRatingPlate, "LPolesCount", 280, 72);
+    STPolesCount = MakeStatic(GBRatingPlate, "STPolesCount", 280, 88, 121, 17);
+    LImpCount = MakeLabel(GBRatingPlate, "LImpCount", 8, 116);
+    STImpCount = MakeStatic(GBRatingPlate, "STImpCount", 8, 132, 121, 17);
+    LCW = MakeLabel(GBRatingPlate, "LCW", 136, 116);
+    STCW = MakeStatic(GBRatingPlate, "STCW", 136, 132, 137, 17);
+    LNullImp = MakeLabel(GBRatingPlate, "LNullImp", 280, 116);
+    STNullImp = MakeStatic(GBRatingPlate, "STNullImp", 280, 132, 121, 17);
+
+    GBConfiguration = new QGroupBox(QStringLiteral("Mögliche Konfiguration"), this);
+    GBConfiguration->setObjectName(QStringLiteral("GBConfiguration"));
+    GBConfiguration->setGeometry(8, 200, 409, 93);
+    LImpInterpol = MakeLabel(GBConfiguration, "LImpInterpol", 8, 28);
+    CBImpOut = MakeList(GBConfiguration, "CBImpOut", 8, 48, 121);
+    LDir = MakeLabel(GBConfiguration, "LDir", 136, 28);
+    CBCW = MakeList(GBConfiguration, "CBCW", 136, 48, 137);
+    LNimp = MakeLabel(GBConfiguration, "LNimp", 280, 28);
+    CBNullImp = MakeList(GBConfiguration, "CBNullImp", 280, 48, 121);
+
+    BCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    BCancel->setObjectName(QStringLiteral("BCancel"));
+    BCancel->setGeometry(8, 301, 97, 41);
+    BCancel->setAutoDefault(false);
+    Label1 = MakeLabel(this, "Label1", 112, 316, QStringLiteral("Version"));
+    LVersion = MakeLabel(this, "LVersion", 152, 316);
+
+    SBGerman = new QToolButton(this);
+    SBGerman->setObjectName(QStringLiteral("SBGerman"));
+    SBGerman->setGeometry(328, 301, 41, 41);
+    SBGerman->setIcon(GermanFlagGlyph());
+    SBGerman->setIconSize(QSize(30, 20));
+    SBGerman->setToolTip(QStringLiteral("Deutsch"));
+    SBEnglish = new QToolButton(this);
+    SBEnglish->setObjectName(QStringLiteral("SBEnglish"));
+    SBEnglish->setGeometry(376, 301, 41, 41);
+    SBEnglish->setIcon(EnglishFlagGlyph());
+    SBEnglish->setIconSize(QSize(30, 20));
+    SBEnglish->setToolTip(QStringLiteral("English"));
+    LanguageGroup = new QButtonGroup(this);
+    for (QToolButton *flag : {SBGerman, SBEnglish}) {
+        flag->setCheckable(true);
+        flag->setAutoRaise(true);
+        LanguageGroup->addButton(flag);
+    }
+    LanguageGroup->setExclusive(true);
+
+    TimerCheckSame = new QTimer(this);
+    TimerCheckSame->setObjectName(QStringLiteral("TimerCheckSame"));
+    TimerCheckSame->setInterval(CheckInterval);
+
+    connect(BReloadFactorySetting, &QPushButton::clicked, this, &TRC_ConfigForm::BReloadFactorySettingClick);
+    connect(BCancel, &QPushButton::clicked, this, [this]() { done(ModalCancel); });
+    connect(SBGerman, &QToolButton::clicked, this, &TRC_ConfigForm::SBGermanClick);
+    connect(SBEnglish, &QToolButton::clicked, this, &TRC_ConfigForm::SBEnglishClick);
+    connect(TimerCheckSame, &QTimer::timeout, this, &TRC_ConfigForm::TimerCheckSameTimer);
+    OnUserChange(CBImpOut, this, &TRC_ConfigForm::CBImpOutChange);
+    OnUserChange(CBCW, this, &TRC_ConfigForm::DataChanged);
+    OnUserChange(CBNullImp, this, &TRC_ConfigForm::DataChanged);
 }
 
-QString TRC_ConfigForm::Text(int Id) const { return Device.Options->Text(Id); }
-
-QString TRC_ConfigForm::ZeroPulseText(int Mode) const {
-  if (Mode < 0 || Mode > 6)
-    return QStringLiteral("??");
-  return Text(11 + Mode);
+void TRC_ConfigForm::BuildActions()
+{
+    // Service commands that the window's face leaves out: right-click menu and shortcuts.
+    struct Entry {
+        QAction **Action;
+        const char *Name;
+        const char *Caption;
+        QKeySequence Keys;
+        void (TRC_ConfigForm::*Slot)();
+    };
+    const Entry entries[] = {
+        {&ActRegister, "ActRegister", "Registers...", QKeySequence(Qt::CTRL | Qt::Key_R),
+         &TRC_ConfigForm::BRegisterClick},
+        {&ActShowDebug, "ActShowDebug", "Log window", QKeySequence(Qt::CTRL | Qt::Key_L),
+         &TRC_ConfigForm::BShowDebugClick},
+        {&ActCheck, "ActCheck", "Check connection", QKeySequence(Qt::CTRL | Qt::Key_K),
+         &TRC_ConfigForm::BCheckClick},
+        {&ActClear, "ActClear", "Reopen adapter", QKeySequence(Qt::CTRL | Qt::Key_O),
+         &TRC_ConfigForm::BClearClick},
+    };
+    for (const Entry &entry : entries) {
+        auto *action = new QAction(QLatin1String(entry.Caption), this);
+        action->setObjectName(QLatin1String(entry.Name));
+        action->setShortcut(entry.Keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, entry.Slot);
+        addAction(action);
+        *entry.Action = action;
+    }
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-void TRC_ConfigForm::FormCreate() {
-  ApplyLanguage();
-  ShowRatingPlate();
-  FillPulseCounts();
-  const TConfig *current = PossibleConfigs->FindBySetting(Device.InterpolCode, Device.Divider);
-  if (current) {
-    Device.PulseCount = current->PulseCount;
-    SelectCurrent();
-  } else {
-    UserMessages().Info(QStringLiteral("Config missing"));
-  }
+QString TRC_ConfigForm::Text(int Id) const
+{
+    return Device.Options->Text(Id);
 }
 
-void TRC_ConfigForm::ApplyLanguage() {
-  const int base = Device.Options->LangBase;
-  if (base != 0)
-    SBGerman->setChecked(true);
-  else
-    SBEnglish->setChecked(true);
+QString TRC_ConfigForm::ZeroPulseText(int Mode) const
+{
+    if (Mode < 0 || Mode > 6)
+        return QStringLiteral("??");
+    return Text(11 + Mode);
+}
 
-  GBRatingPlate->setTitle(Text(18));
-  SetLabelText(LArtBez, Text(19));
-  SetLabelText(LPolesCount, Text(20));
-  SetLabelText(LImpCount, Text(21));
-  SetLabelText(LCW, Text(22));
-  SetLabelText(LNullImp, Text(23));
-  BReloadFactorySetting->setText(Text(24));
-  FitCaption(BReloadFactorySetting);
-  GBConfiguration->setTitle(Text(25));
-  SetLabelText(LImpInterpol, Text(21));
-  SetLabelText(LDir, Text(22));
-  SetLabelText(LNimp, Text(23));
-  BCancel->setText(Text(2));
-  // Right-aligned against the lamps.
-  SetLabelText(LCommunication, Text(35));
-  LCommunication->move(PRed->x() - 4 - LCommunication->width(), 28);
+void TRC_ConfigForm::FormCreate()
+{
+    ApplyLanguage();
+    ShowRatingPlate();
+    FillPulseCounts();
+    const TConfig *current = PossibleConfigs->FindBySetting(Device.InterpolCode, Device.Divider);
+    if (current) {
+        Device.PulseCount = current->PulseCount;
+        SelectCurrent();
+    } else {
+        UserMessages().Info(QStringLiteral("Config missing"));
+    }
+}
 
-  Refill(CBCW, {Text(9), Text(10)});
-  QStringList modes;
-  for (int id = 12; id <= 17; ++id)
-    modes << Text(id);
-  Refill(CBNullImp, modes);
+void TRC_ConfigForm::ApplyLanguage()
+{
+    const int base = Device.Options->LangBase;
+    if (base != 0)
+        SBGerman->setChecked(true);
+    else
+        SBEnglish->setChecked(true);
 
-  if (BReloadFactorySetting->isEnabled()) {
+    GBRatingPlate->setTitle(Text(18));
+    SetLabelText(LArtBez, Text(19));
+    SetLabelText(LPolesCount, Text(20));
+    SetLabelText(LImpCount, Text(21));
+    SetLabelText(LCW, Text(22));
+    SetLabelText(LNullImp, Text(23));
+    BReloadFactorySetting->setText(Text(24));
+    FitCaption(BReloadFactorySetting);
+    GBConfiguration->setTitle(Text(25));
+    SetLabelText(LImpInterpol, Text(21));
+    SetLabelText(LDir, Text(22));
+    SetLabelText(LNimp, Text(23));
+    BCancel->setText(Text(2));
+    // Right-aligned against the lamps.
+    SetLabelText(LCommunication, Text(35));
+    LCommunication->move(PRed->x() - 4 - LCommunication->width(), 28);
+
+    Refill(CBCW, {Text(9), Text(10)});
+    QStringList modes;
+    for (int id = 12; id <= 17; ++id)
+        modes << Text(id);
+    Refill(CBNullImp, modes);
+
+    if (BReloadFactorySetting->isEnabled()) {
+        STCW->setText(Text(Device.FactoryDirection == 0 ? 9 : 10));
+        STNullImp->setText(ZeroPulseText(Device.FactoryZeroPulse));
+    }
+}
+
+void TRC_ConfigForm::ShowRatingPlate()
+{
+    // The plate's texts are fixed-length fields; a zero character ends what is shown.
+    auto shown = [](const QString &field) {
+        return field.left(field.indexOf(QChar(0)) < 0 ? field.size() : field.indexOf(QChar(0)));
+    };
+    STArtBez->setText(shown(Device.OrderDesignation));
+    STPCode->setText(shown(Device.ProductCode));
+    STSNr->setText(shown(Device.SerialNumber));
+    STPolesCount->setText(QString::number(Device.BaseCount));
+    STImpCount->setText(FormatPulseCount(Device.FactoryPulseCount));
     STCW->setText(Text(Device.FactoryDirection == 0 ? 9 : 10));
+    // The static texts show their text as it is (an "&" is no mnemonic here), so one ampersand shows one.
     STNullImp->setText(ZeroPulseText(Device.FactoryZeroPulse));
-  }
 }
 
-void TRC_ConfigForm::ShowRatingPlate() {
-  // The plate's texts are fixed-length fields; a zero character ends what is shown.
-  auto shown = [](const QString &field) { return field.left(field.indexOf(QChar(0)) < 0 ? field.size() : field.indexOf(QChar(0))); };
-  STArtBez->setText(shown(Device.OrderDesignation));
-  STPCode->setText(shown(Device.ProductCode));
-  STSNr->setText(shown(Device.SerialNumber));
-  STPolesCount->setText(QString::number(Device.BaseCount));
-  STImpCount->setText(FormatPulseCount(Device.FactoryPulseCount));
-  STCW->setText(Text(Device.FactoryDirection == 0 ? 9 : 10));
-  // The static texts show their text as it is (an "&" is no mnemonic here), so one ampersand shows one.
-  STNullImp->setText(ZeroPulseText(Device.FactoryZeroPulse));
-}
-
-void TRC_ConfigForm::FillPulseCounts() {
-  TConfigList ofType;
-  Device.Catalogue->FilterByArtType(Device.ArtType, ofType);
-  ofType.FilterByBaseCount(*PossibleConfigs, Device.BaseCount);
-  CBImpOut->clear();
-  for (int i = 0; i < PossibleConfigs->Count(); ++i) {
-    const QString text = FormatPulseCount(PossibleConfigs->At(i)->PulseCount);
-    if (CBImpOut->findText(text) < 0)
-      CBImpOut->addItem(text);
-  }
-  CBImpOut->setCurrentIndex(-1);  // nothing is chosen until SelectCurrent finds the current setting
-}
-
-void TRC_ConfigForm::SelectCurrent() {
-  for (int i = PossibleConfigs->Count() - 1; i >= 0; --i) {
-    const TConfig *entry = PossibleConfigs->At(i);
-    if (entry->PulseCount == Device.PulseCount && static_cast<uint16_t>(entry->Divider) == Device.Divider) {
-      CBImpOut->setCurrentIndex(CBImpOut->findText(FormatPulseCount(entry->PulseCount)));
-      break;
+void TRC_ConfigForm::FillPulseCounts()
+{
+    TConfigList ofType;
+    Device.Catalogue->FilterByArtType(Device.ArtType, ofType);
+    ofType.FilterByBaseCount(*PossibleConfigs, Device.BaseCount);
+    CBImpOut->clear();
+    for (int i = 0; i < PossibleConfigs->Count(); ++i) {
+        const QString text = FormatPulseCount(PossibleConfigs->At(i)->PulseCount);
+        if (CBImpOut->findText(text) < 0)
+            CBImpOut->addItem(text);
     }
-  }
-  CBCW->setCurrentIndex(Device.Direction <= 1 ? Device.Direction : -1);
-  const int mode = Device.ZeroPulse;
-  CBNullImp->setCurrentIndex(mode >= 2 && mode <= 6 ? mode - 1 : 0);
-  CBImpOutChange();
+    CBImpOut->setCurrentIndex(-1); // nothing is chosen until SelectCurrent finds the current setting
 }
 
-void TRC_ConfigForm::CBImpOutChange() {
-  if (CBImpOut->count() > 0) {
-    SelectedConfigs = std::make_unique<TConfigList>();
-    const std::optional<uint32_t> count = ParsePulseCount(CBImpOut->currentText());
-    Device.PulseCount = count.value_or(0);
-    if (count) {
-      for (int i = PossibleConfigs->Count() - 1; i >= 0; --i)
-        if (PossibleConfigs->At(i)->PulseCount == *count)
-          SelectedConfigs->AddCopy(*PossibleConfigs->At(i));
+void TRC_ConfigForm::SelectCurrent()
+{
+    for (int i = PossibleConfigs->Count() - 1; i >= 0; --i) {
+        const TConfig *entry = PossibleConfigs->At(i);
+        if (entry->PulseCount == Device.PulseCount &&
+            static_cast<uint16_t>(entry->Divider) == Device.Divider) {
+            CBImpOut->setCurrentIndex(CBImpOut->findText(FormatPulseCount(entry->PulseCount)));
+            break;
+        }
     }
-  }
-  DataChanged();
+    CBCW->setCurrentIndex(Device.Direction <= 1 ? Device.Direction : -1);
+    const int mode = Device.ZeroPulse;
+    CBNullImp->setCurrentIndex(mode >= 2 && mode <= 6 ? mode - 1 : 0);
+    CBImpOutChange();
 }
 
-void TRC_ConfigForm::DataChanged() { BWriteClick(); }
-
-void TRC_ConfigForm::BWriteClick() {
-  Busy = true;
-  SetLamps(2);
-  QCoreApplication::processEvents();
-
-  bool ok = false;
-  // Without a chosen direction and zero-pulse mode there is nothing sound to write: a typed text that
-  // names no item must not turn into direction 0 or the first mode behind the user's back.
-  const int direction = CBCW->currentIndex();
-  const int mode = CBNullImp->currentIndex();
-  if (SelectedConfigs && SelectedConfigs->Count() > 0 && direction >= 0 && mode >= 0) {
-    const TConfig *entry = SelectedConfigs->At(0);
-    ok = Device.WriteConfig(entry->InterpolCode, direction, static_cast<uint16_t>(entry->Divider), mode + 1, 2);
-  }
-  SetLamps(ok ? 3 : 1);
-  Busy = false;
-}
-
-void TRC_ConfigForm::BReadClick() {
-  const bool ok = Device.ReadActualConfig();
-  if (ok) {
-    if (const TConfig *entry = PossibleConfigs->FindBySetting(Device.InterpolCode, Device.Divider))
-      Device.PulseCount = entry->PulseCount;
-  } else {
-    UserMessages().Error(Text(31));
-  }
-  SelectCurrent();
-}
-
-void TRC_ConfigForm::BReloadFactorySettingClick() {
-  EnableControls(false);
-  bool same = false, blank = false;
-  if (Device.CheckSameEncoder(same, blank) && (!same || blank)) {
-    FinishWithRetry();
-    return;
-  }
-  Device.LoadFactorySettings(*PossibleConfigs);
-  BReadClick();
-  EnableControls(true);
-}
-
-void TRC_ConfigForm::SetLanguage(int LangBase) {
-  Device.Options->LangBase = LangBase;
-  Device.Options->Save();
-  ApplyLanguage();
-}
-
-void TRC_ConfigForm::SBGermanClick() { SetLanguage(1000); }
-
-void TRC_ConfigForm::SBEnglishClick() { SetLanguage(0); }
-
-void TRC_ConfigForm::TimerCheckSameTimer() {
-  TimerCheckSame->stop();
-  if (Busy) {
-    TimerCheckSame->start();
-    return;
-  }
-  SetLamps(2);
-  QCoreApplication::processEvents();
-  if (Finished)
-    return;  // the window was sent back while events were pumped
-
-  State = Device.CheckConnection();
-  bool ok = false;
-  switch (State) {
-  case EncoderMissing:
-    if (LastState == Connected)
-      ClearDisplay();
-    break;
-  case AdapterMissing:
-    UserMessages().Error(Text(32));
-    FinishWithRetry();
-    break;
-  case Connected:
-    ok = true;
-    if (LastState != Connected) {
-      ok = Device.ReadActualConfig();
-      if (ok)
-        FormCreate();
-      BReloadFactorySetting->setEnabled(ok);
+void TRC_ConfigForm::CBImpOutChange()
+{
+    if (CBImpOut->count() > 0) {
+        SelectedConfigs = std::make_unique<TConfigList>();
+        const std::optional<uint32_t> count = ParsePulseCount(CBImpOut->currentText());
+        Device.PulseCount = count.value_or(0);
+        if (count) {
+            for (int i = PossibleConfigs->Count() - 1; i >= 0; --i)
+                if (PossibleConfigs->At(i)->PulseCount == *count)
+                    SelectedConfigs->AddCopy(*PossibleConfigs->At(i));
+        }
     }
-    break;
-  }
-  LastState = State;
-
-  bool same = false, blank = false;
-  if (ok)
-    ok = Device.CheckSameEncoder(same, blank);
-  if (ok && (!same || blank)) {
-    FinishWithRetry();
-    return;
-  }
-  if (ok) {
-    for (QComboBox *list : {CBImpOut, CBCW, CBNullImp})
-      list->setEnabled(true);
-    SetLamps(3);
-  } else {
-    SetLamps(1);
-    ClearDisplay();
-    for (QComboBox *list : {CBImpOut, CBCW, CBNullImp})
-      list->setEnabled(false);
-  }
-  // Once the window is sent back (lost adapter) the watch stays off.
-  if (!Finished)
-    TimerCheckSame->start();
+    DataChanged();
 }
 
-void TRC_ConfigForm::SetLamps(int LampState) {
-  SetLampColour(PRed, LampState == 1 ? QColor(255, 0, 0) : QColor(127, 0, 0));
-  SetLampColour(PGreen, LampState == 3 ? QColor(0, 255, 0) : QColor(0, 127, 0));
+void TRC_ConfigForm::DataChanged()
+{
+    BWriteClick();
 }
 
-void TRC_ConfigForm::ClearDisplay() {
-  for (QLabel *text : {STArtBez, STPCode, STSNr, STPolesCount, STImpCount, STCW, STNullImp})
-    text->clear();
-  for (QComboBox *list : {CBImpOut, CBCW, CBNullImp}) {
-    list->clear();
-    list->setEditText(QString());
-  }
-  BReloadFactorySetting->setEnabled(false);
+void TRC_ConfigForm::BWriteClick()
+{
+    Busy = true;
+    SetLamps(2);
+    QCoreApplication::processEvents();
+
+    bool ok = false;
+    // Without a chosen direction and zero-pulse mode there is nothing sound to write: a typed text that
+    // names no item must not turn into direction 0 or the first mode behind the user's back.
+    const int direction = CBCW->currentIndex();
+    const int mode = CBNullImp->currentIndex();
+    if (SelectedConfigs && SelectedConfigs->Count() > 0 && direction >= 0 && mode >= 0) {
+        const TConfig *entry = SelectedConfigs->At(0);
+        ok = Device.WriteConfig(entry->InterpolCode, direction, static_cast<uint16_t>(entry->Divider),
+                                mode + 1, 2);
+    }
+    SetLamps(ok ? 3 : 1);
+    Busy = false;
 }
 
-void TRC_ConfigForm::EnableControls(bool Flag) {
-  for (QWidget *control : std::initializer_list<QWidget *>{BCancel, BReloadFactorySetting, SBGerman, SBEnglish,
-                                                           CBImpOut, CBCW, CBNullImp})
-    control->setEnabled(Flag);
-  SetWaitCursor(!Flag);
-  QCoreApplication::processEvents();
+void TRC_ConfigForm::BReadClick()
+{
+    const bool ok = Device.ReadActualConfig();
+    if (ok) {
+        if (const TConfig *entry = PossibleConfigs->FindBySetting(Device.InterpolCode, Device.Divider))
+            Device.PulseCount = entry->PulseCount;
+    } else {
+        UserMessages().Error(Text(31));
+    }
+    SelectCurrent();
 }
 
-void TRC_ConfigForm::SetWaitCursor(bool On) {
-  if (On == WaitCursor)
-    return;
-  WaitCursor = On;
-  if (On)
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  else
-    QApplication::restoreOverrideCursor();
+void TRC_ConfigForm::BReloadFactorySettingClick()
+{
+    EnableControls(false);
+    bool same = false, blank = false;
+    if (Device.CheckSameEncoder(same, blank) && (!same || blank)) {
+        FinishWithRetry();
+        return;
+    }
+    Device.LoadFactorySettings(*PossibleConfigs);
+    BReadClick();
+    EnableControls(true);
 }
 
-void TRC_ConfigForm::FinishWithRetry() {
-  Finished = true;
-  TimerCheckSame->stop();
-  // The hourglass of a factory reload that ends here must not outlive the window.
-  SetWaitCursor(false);
-  done(ModalRetry);
+void TRC_ConfigForm::SetLanguage(int LangBase)
+{
+    Device.Options->LangBase = LangBase;
+    Device.Options->Save();
+    ApplyLanguage();
 }
 
-void TRC_ConfigForm::BRegisterClick() { Device.ShowRegisters(this); }
-
-void TRC_ConfigForm::BShowDebugClick() { Device.Com->ShowDebug(); }
-
-void TRC_ConfigForm::BCheckClick() {
-  QCoreApplication::processEvents();
-  Device.Probe();  // only its log line matters
+void TRC_ConfigForm::SBGermanClick()
+{
+    SetLanguage(1000);
 }
 
-void TRC_ConfigForm::BClearClick() {
-  if (!Device.ReopenAndConfig())
-    UserMessages().Info(QStringLiteral("Error ReopenAndConfig"));
+void TRC_ConfigForm::SBEnglishClick()
+{
+    SetLanguage(0);
 }
 
-void TRC_ConfigForm::closeEvent(QCloseEvent *Event) {
-  TimerCheckSame->stop();
-  QDialog::closeEvent(Event);
+void TRC_ConfigForm::TimerCheckSameTimer()
+{
+    TimerCheckSame->stop();
+    if (Busy) {
+        TimerCheckSame->start();
+        return;
+    }
+    SetLamps(2);
+    QCoreApplication::processEvents();
+    if (Finished)
+        return; // the window was sent back while events were pumped
+
+    State = Device.CheckConnection();
+    bool ok = false;
+    switch (State) {
+    case EncoderMissing:
+        if (LastState == Connected)
+            ClearDisplay();
+        break;
+    case AdapterMissing:
+        UserMessages().Error(Text(32));
+        FinishWithRetry();
+        break;
+    case Connected:
+        ok = true;
+        if (LastState != Connected) {
+            ok = Device.ReadActualConfig();
+            if (ok)
+                FormCreate();
+            BReloadFactorySetting->setEnabled(ok);
+        }
+        break;
+    }
+    LastState = State;
+
+    bool same = false, blank = false;
+    if (ok)
+        ok = Device.CheckSameEncoder(same, blank);
+    if (ok && (!same || blank)) {
+        FinishWithRetry();
+        return;
+    }
+    if (ok) {
+        for (QComboBox *list : {CBImpOut, CBCW, CBNullImp})
+            list->setEnabled(true);
+        SetLamps(3);
+    } else {
+        SetLamps(1);
+        ClearDisplay();
+        for (QComboBox *list : {CBImpOut, CBCW, CBNullImp})
+            list->setEnabled(false);
+    }
+    // Once the window is sent back (lost adapter) the watch stays off.
+    if (!Finished)
+        TimerCheckSame->start();
+}
+
+void TRC_ConfigForm::SetLamps(int LampState)
+{
+    SetLampColour(PRed, LampState == 1 ? QColor(255, 0, 0) : QColor(127, 0, 0));
+    SetLampColour(PGreen, LampState == 3 ? QColor(0, 255, 0) : QColor(0, 127, 0));
+}
+
+void TRC_ConfigForm::ClearDisplay()
+{
+    for (QLabel *text : {STArtBez, STPCode, STSNr, STPolesCount, STImpCount, STCW, STNullImp})
+        text->clear();
+    for (QComboBox *list : {CBImpOut, CBCW, CBNullImp}) {
+        list->clear();
+        list->setEditText(QString());
+    }
+    BReloadFactorySetting->setEnabled(false);
+}
+
+void TRC_ConfigForm::EnableControls(bool Flag)
+{
+    for (QWidget *control : std::initializer_list<QWidget *>{BCancel, BReloadFactorySetting, SBGerman,
+                                                             SBEnglish, CBImpOut, CBCW, CBNullImp})
+        control->setEnabled(Flag);
+    SetWaitCursor(!Flag);
+    QCoreApplication::processEvents();
+}
+
+void TRC_ConfigForm::SetWaitCursor(bool On)
+{
+    if (On == WaitCursor)
+        return;
+    WaitCursor = On;
+    if (On)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TRC_ConfigForm::FinishWithRetry()
+{
+    Finished = true;
+    TimerCheckSame->stop();
+    // The hourglass of a factory reload that ends here must not outlive the window.
+    SetWaitCursor(false);
+    done(ModalRetry);
+}
+
+void TRC_ConfigForm::BRegisterClick()
+{
+    Device.ShowRegisters(this);
+}
+
+void TRC_ConfigForm::BShowDebugClick()
+{
+    Device.Com->ShowDebug();
+}
+
+void TRC_ConfigForm::BCheckClick()
+{
+    QCoreApplication::processEvents();
+    Device.Probe(); // only its log line matters
+}
+
+void TRC_ConfigForm::BClearClick()
+{
+    if (!Device.ReopenAndConfig())
+        UserMessages().Info(QStringLiteral("Error ReopenAndConfig"));
+}
+
+void TRC_ConfigForm::closeEvent(QCloseEvent *Event)
+{
+    TimerCheckSame->stop();
+    QDialog::closeEvent(Event);
 }

@@ -24,88 +24,88 @@ class QTimer;
 class QToolButton;
 
 class TRC_ConfigForm : public QDialog {
-  Q_OBJECT
+    Q_OBJECT
 public:
-  // Modal results: retry makes the main window run Init again; anything else ends the program.
-  static constexpr int ModalRetry = 4;
-  static constexpr int ModalCancel = 2;
-  static constexpr int CheckInterval = 7000;  // ms between two connection checks
+    // Modal results: retry makes the main window run Init again; anything else ends the program.
+    static constexpr int ModalRetry = 4;
+    static constexpr int ModalCancel = 2;
+    static constexpr int CheckInterval = 7000; // ms between two connection checks
 
-  // The device model stays the caller's.
-  TRC_ConfigForm(QWidget *Owner, const QString &VersionText, TRC_Device &Device);
-  ~TRC_ConfigForm() override;
+    // The device model stays the caller's.
+    TRC_ConfigForm(QWidget *Owner, const QString &VersionText, TRC_Device &Device);
+    ~TRC_ConfigForm() override;
 
-  void FormCreate();
-  void ApplyLanguage();
-  void ShowRatingPlate();
-  void FillPulseCounts();
-  void SelectCurrent();
-  void SetLamps(int State);
-  void ClearDisplay();
-  void EnableControls(bool Flag);
+    void FormCreate();
+    void ApplyLanguage();
+    void ShowRatingPlate();
+    void FillPulseCounts();
+    void SelectCurrent();
+    void SetLamps(int State);
+    void ClearDisplay();
+    void EnableControls(bool Flag);
 
-  // Pulse counts as the window shows and reads them (PulseCountText.h).
-  static QString FormatPulseCount(uint32_t Count) { return ::FormatPulseCount(Count); }
-  static std::optional<uint32_t> ParsePulseCount(const QString &Text) { return ::ParsePulseCount(Text); }
+    // Pulse counts as the window shows and reads them (PulseCountText.h).
+    static QString FormatPulseCount(uint32_t Count) { return ::FormatPulseCount(Count); }
+    static std::optional<uint32_t> ParsePulseCount(const QString &Text) { return ::ParsePulseCount(Text); }
 
-  // The catalogue entries of this encoder's article type and basic resolution, and of those the ones
-  // with the chosen pulse count in reverse catalogue order (absent until the first choice).
-  std::unique_ptr<TConfigList> PossibleConfigs;
-  std::unique_ptr<TConfigList> SelectedConfigs;
-  bool Busy = false;                    // a write runs: a watch tick only restarts the timer
-  ConnectionState State = Connected;    // found by the current watch tick
-  ConnectionState LastState = Connected;  // found by the previous one
+    // The catalogue entries of this encoder's article type and basic resolution, and of those the ones
+    // with the chosen pulse count in reverse catalogue order (absent until the first choice).
+    std::unique_ptr<TConfigList> PossibleConfigs;
+    std::unique_ptr<TConfigList> SelectedConfigs;
+    bool Busy = false;                     // a write runs: a watch tick only restarts the timer
+    ConnectionState State = Connected;     // found by the current watch tick
+    ConnectionState LastState = Connected; // found by the previous one
 
-  // Controls, named as the window's layout names them.
-  QGroupBox *GBRatingPlate = nullptr;
-  QLabel *LArtBez = nullptr, *STArtBez = nullptr, *LCommunication = nullptr;
-  QFrame *PRed = nullptr, *PGreen = nullptr;
-  QPushButton *BReloadFactorySetting = nullptr;
-  QLabel *Label2 = nullptr, *STPCode = nullptr, *Label4 = nullptr, *STSNr = nullptr;
-  QLabel *LPolesCount = nullptr, *STPolesCount = nullptr;
-  QLabel *LImpCount = nullptr, *STImpCount = nullptr;
-  QLabel *LCW = nullptr, *STCW = nullptr;
-  QLabel *LNullImp = nullptr, *STNullImp = nullptr;
-  QGroupBox *GBConfiguration = nullptr;
-  QLabel *LImpInterpol = nullptr, *LDir = nullptr, *LNimp = nullptr;
-  QComboBox *CBImpOut = nullptr, *CBCW = nullptr, *CBNullImp = nullptr;
-  QPushButton *BCancel = nullptr;
-  QLabel *Label1 = nullptr, *LVersion = nullptr;
-  QToolButton *SBGerman = nullptr, *SBEnglish = nullptr;
-  QTimer *TimerCheckSame = nullptr;
-  // The service commands, reached by the context menu and their shortcuts.
-  QAction *ActRegister = nullptr, *ActShowDebug = nullptr, *ActCheck = nullptr, *ActClear = nullptr;
+    // Controls, named as the window's layout names them.
+    QGroupBox *GBRatingPlate = nullptr;
+    QLabel *LArtBez = nullptr, *STArtBez = nullptr, *LCommunication = nullptr;
+    QFrame *PRed = nullptr, *PGreen = nullptr;
+    QPushButton *BReloadFactorySetting = nullptr;
+    QLabel *Label2 = nullptr, *STPCode = nullptr, *Label4 = nullptr, *STSNr = nullptr;
+    QLabel *LPolesCount = nullptr, *STPolesCount = nullptr;
+    QLabel *LImpCount = nullptr, *STImpCount = nullptr;
+    QLabel *LCW = nullptr, *STCW = nullptr;
+    QLabel *LNullImp = nullptr, *STNullImp = nullptr;
+    QGroupBox *GBConfiguration = nullptr;
+    QLabel *LImpInterpol = nullptr, *LDir = nullptr, *LNimp = nullptr;
+    QComboBox *CBImpOut = nullptr, *CBCW = nullptr, *CBNullImp = nullptr;
+    QPushButton *BCancel = nullptr;
+    QLabel *Label1 = nullptr, *LVersion = nullptr;
+    QToolButton *SBGerman = nullptr, *SBEnglish = nullptr;
+    QTimer *TimerCheckSame = nullptr;
+    // The service commands, reached by the context menu and their shortcuts.
+    QAction *ActRegister = nullptr, *ActShowDebug = nullptr, *ActCheck = nullptr, *ActClear = nullptr;
 
 public slots:
-  void CBImpOutChange();
-  void DataChanged();
-  void BWriteClick();
-  void BReadClick();
-  void BReloadFactorySettingClick();
-  void SBGermanClick();
-  void SBEnglishClick();
-  void TimerCheckSameTimer();
-  void BRegisterClick();
-  void BShowDebugClick();
-  void BCheckClick();
-  void BClearClick();
+    void CBImpOutChange();
+    void DataChanged();
+    void BWriteClick();
+    void BReadClick();
+    void BReloadFactorySettingClick();
+    void SBGermanClick();
+    void SBEnglishClick();
+    void TimerCheckSameTimer();
+    void BRegisterClick();
+    void BShowDebugClick();
+    void BCheckClick();
+    void BClearClick();
 
 protected:
-  void closeEvent(QCloseEvent *Event) override;
+    void closeEvent(QCloseEvent *Event) override;
 
 private:
-  void BuildLayout();
-  void BuildActions();
-  void SetLanguage(int LangBase);
-  QString Text(int Id) const;
-  QString ZeroPulseText(int Mode) const;
-  void FinishWithRetry();
-  void SetWaitCursor(bool On);
+    void BuildLayout();
+    void BuildActions();
+    void SetLanguage(int LangBase);
+    QString Text(int Id) const;
+    QString ZeroPulseText(int Mode) const;
+    void FinishWithRetry();
+    void SetWaitCursor(bool On);
 
-  TRC_Device &Device;
-  bool Finished = false;       // a retry result is set; nothing may restart the watch
-  bool WaitCursor = false;     // the hourglass this window put up
-  QButtonGroup *LanguageGroup = nullptr;
+    TRC_Device &Device;
+    bool Finished = false;   // a retry result is set; nothing may restart the watch
+    bool WaitCursor = false; // the hourglass this window put up
+    QButtonGroup *LanguageGroup = nullptr;
 };
 
 #endif

@@ -36,11 +36,8 @@ QLabel *PlacedLabel(QWidget *parent, const char *name, const QString &text, int 
 } // namespace
 
 TRC_ConfigManualForm::TRC_ConfigManualForm(QWidget *owner, TConfigList &catalogue, int langBase)
-    : QDialog(owner),
-      m_catalogue(catalogue),
-      m_langBase(langBase),
-      m_typeConfigs(std::make_unique<TConfigList>()),
-      m_countConfigs(std::make_unique<TConfigList>())
+    : QDialog(owner), m_catalogue(catalogue), m_langBase(langBase),
+      m_typeConfigs(std::make_unique<TConfigList>()), m_countConfigs(std::make_unique<TConfigList>())
 {
     setObjectName(QStringLiteral("RC_ConfigManualForm"));
     setWindowTitle(QStringLiteral("Manuelle Auswahl"));

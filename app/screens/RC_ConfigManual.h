@@ -11,8 +11,7 @@ class QPushButton;
 class QTableWidget;
 class TConfigList;
 
-class TRC_ConfigManualForm : public QDialog
-{
+class TRC_ConfigManualForm : public QDialog {
     Q_OBJECT
 
 public:

@@ -22,231 +22,261 @@
 #include <algorithm>
 
 // The pictures live in the windows' static library; make sure its resources are linked and registered.
-static void RegisterPictures() { Q_INIT_RESOURCE(pictures); }
+static void RegisterPictures()
+{
+    Q_INIT_RESOURCE(pictures);
+}
 
 namespace {
 
-QLabel *MakePicture(QWidget *Parent, const char *Name, const QRect &Place, const QString &Resource) {
-  auto *picture = new QLabel(Parent);
-  picture->setObjectName(QLatin1String(Name));
-  picture->setGeometry(Place);
-  picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  const QImage image = LoadJpegResource(Resource);
-  if (!image.isNull())
-    picture->setPixmap(QPixmap::fromImage(
-        image.scaled(Place.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-  return picture;
+QLabel *MakePicture(QWidget *Parent, const char *Name, const QRect &Place, const QString &Resource)
+{
+    auto *picture = new QLabel(Parent);
+    picture->setObjectName(QLatin1String(Name));
+    picture->setGeometry(Place);
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    const QImage image = LoadJpegResource(Resource);
+    if (!image.isNull())
+        picture->setPixmap(
+            QPixmap::fromImage(image.scaled(Place.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    return picture;
 }
 
-QLabel *MakeGreyLabel(QWidget *Parent, const char *Name, int Left, int Top, const QString &Text) {
-  auto *label = new QLabel(Text, Parent);
-  label->setObjectName(QLatin1String(Name));
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, Qt::gray);
-  label->setPalette(palette);
-  label->move(Left, Top);
-  label->adjustSize();
-  return label;
+QLabel *MakeGreyLabel(QWidget *Parent, const char *Name, int Left, int Top, const QString &Text)
+{
+    auto *label = new QLabel(Text, Parent);
+    label->setObjectName(QLatin1String(Name));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::gray);
+    label->setPalette(palette);
+    label->move(Left, Top);
+    label->adjustSize();
+    return label;
 }
 
 // Both languages at once, English first: the Init messages do not depend on the language setting.
-QString BothLanguages(int Id) { return TRC_Option::TextOf(Id) + QChar(13) + TRC_Option::TextOf(1000 + Id); }
-
-}  // namespace
-
-TRC_MainForm::TRC_MainForm(QWidget *Parent) : QWidget(Parent) {
-  setObjectName(QStringLiteral("RC_MainForm"));
-  BuildLayout();
-  BuildActions();
-  CatalogueFile = DefaultCatalogueFile();
-  FormCreate();
+QString BothLanguages(int Id)
+{
+    return TRC_Option::TextOf(Id) + QChar(13) + TRC_Option::TextOf(1000 + Id);
 }
 
-TRC_MainForm::~TRC_MainForm() {
-  // FormDestroy: the device model saves the settings as it goes.
-  DeviceModel.reset();
+} // namespace
+
+TRC_MainForm::TRC_MainForm(QWidget *Parent) : QWidget(Parent)
+{
+    setObjectName(QStringLiteral("RC_MainForm"));
+    BuildLayout();
+    BuildActions();
+    CatalogueFile = DefaultCatalogueFile();
+    FormCreate();
 }
 
-QString TRC_MainForm::DefaultCatalogueFile() {
-  return ::DefaultCatalogueFile();
+TRC_MainForm::~TRC_MainForm()
+{
+    // FormDestroy: the device model saves the settings as it goes.
+    DeviceModel.reset();
 }
 
-void TRC_MainForm::BuildLayout() {
-  setWindowTitle(QStringLiteral("Rotaconf"));
-  setFixedSize(479, 447);
-  QPalette palette = this->palette();
-  palette.setColor(QPalette::Window, Qt::white);
-  setPalette(palette);
-  setAutoFillBackground(true);
-
-  RegisterPictures();
-  ImageDorvane = MakePicture(this, "ImageDorvane", QRect(0, 0, 361, 105), QStringLiteral(":/pictures/logo.jpg"));
-  ImEncoder = MakePicture(this, "ImEncoder", QRect(102, 108, 363, 257), QStringLiteral(":/pictures/encoder.jpg"));
-  ImEncoder->installEventFilter(this);
-  Label1 = MakeGreyLabel(this, "Label1", 102, 396, QStringLiteral("Version:"));
-  LVersion = MakeGreyLabel(this, "LVersion", 144, 396, QStringLiteral("----"));
-  // The version follows its caption, however wide the caption comes out in the desktop's font.
-  LVersion->move(std::max(LVersion->x(), Label1->x() + Label1->width() + 4), LVersion->y());
-
-  BInit = new QPushButton(InitGlyph(), QStringLiteral("Init"), this);
-  BInit->setObjectName(QStringLiteral("BInit"));
-  BInit->setGeometry(387, 372, 73, 41);
-  BInit->setDefault(true);
-  connect(BInit, &QPushButton::clicked, this, &TRC_MainForm::BInitClick);
-
-  TimerLoad = new QTimer(this);
-  TimerLoad->setObjectName(QStringLiteral("TimerLoad"));
-  TimerLoad->setInterval(LoadDelay);
-  TimerLoad->setSingleShot(true);
-  connect(TimerLoad, &QTimer::timeout, this, &TRC_MainForm::TimerLoadTimer);
+QString TRC_MainForm::DefaultCatalogueFile()
+{
+    return ::DefaultCatalogueFile();
 }
 
-void TRC_MainForm::BuildActions() {
-  // Commands the window's face leaves out: right-click menu and shortcuts.
-  ActAbout = new QAction(QStringLiteral("About..."), this);
-  ActAbout->setObjectName(QStringLiteral("ActAbout"));
-  ActAbout->setShortcut(QKeySequence(Qt::Key_F1));
-  connect(ActAbout, &QAction::triggered, this, &TRC_MainForm::mnuHelpAboutClick);
-  ActManual = new QAction(QStringLiteral("Manual selection..."), this);
-  ActManual->setObjectName(QStringLiteral("ActManual"));
-  ActManual->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-  connect(ActManual, &QAction::triggered, this, &TRC_MainForm::BSelectManualClick);
-  ActClose = new QAction(QStringLiteral("Close"), this);
-  ActClose->setObjectName(QStringLiteral("ActClose"));
-  ActClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-  connect(ActClose, &QAction::triggered, this, &TRC_MainForm::mnuFileCloseClick);
-  // Enter starts Init, as on the default button of a dialog.
-  auto *enter = new QAction(this);
-  enter->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
-  connect(enter, &QAction::triggered, this, [this]() {
-    if (BInit->isEnabled())
-      BInit->click();
-  });
-  addAction(ActAbout);
-  addAction(ActManual);
-  addAction(ActClose);
-  addAction(enter);
-  for (QAction *action : actions())
-    action->setShortcutContext(Qt::WindowShortcut);
-  setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-    QMenu menu(this);
-    menu.addActions({ActAbout, ActManual, ActClose});
-    menu.exec(mapToGlobal(at));
-  });
+void TRC_MainForm::BuildLayout()
+{
+    setWindowTitle(QStringLiteral("Rotaconf"));
+    setFixedSize(479, 447);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    setPalette(palette);
+    setAutoFillBackground(true);
+
+    RegisterPictures();
+    ImageDorvane =
+        MakePicture(this, "ImageDorvane", QRect(0, 0, 361, 105), QStringLiteral(":/pictures/logo.jpg"));
+    ImEncoder =
+        MakePicture(this, "ImEncoder", QRect(102, 108, 363, 257), QStringLiteral(":/pictures/encoder.jpg"));
+    ImEncoder->installEventFilter(this);
+    Label1 = MakeGreyLabel(this, "Label1", 102, 396, QStringLiteral("Version:"));
+    LVersion = MakeGreyLabel(this, "LVersion", 144, 396, QStringLiteral("----"));
+    // The version follows its caption, however wide the caption comes out in the desktop's font.
+    LVersion->move(std::max(LVersion->x(), Label1->x() + Label1->width() + 4), LVersion->y());
+
+    BInit = new QPushButton(InitGlyph(), QStringLiteral("Init"), this);
+    BInit->setObjectName(QStringLiteral("BInit"));
+    BInit->setGeometry(387, 372, 73, 41);
+    BInit->setDefault(true);
+    connect(BInit, &QPushButton::clicked, this, &TRC_MainForm::BInitClick);
+
+    TimerLoad = new QTimer(this);
+    TimerLoad->setObjectName(QStringLiteral("TimerLoad"));
+    TimerLoad->setInterval(LoadDelay);
+    TimerLoad->setSingleShot(true);
+    connect(TimerLoad, &QTimer::timeout, this, &TRC_MainForm::TimerLoadTimer);
 }
 
-void TRC_MainForm::FormCreate() {
-  DeviceModel = std::make_unique<TRC_Device>();
-  move(DeviceModel->Options->Left, DeviceModel->Options->Top);
-  TimerLoad->start();
+void TRC_MainForm::BuildActions()
+{
+    // Commands the window's face leaves out: right-click menu and shortcuts.
+    ActAbout = new QAction(QStringLiteral("About..."), this);
+    ActAbout->setObjectName(QStringLiteral("ActAbout"));
+    ActAbout->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(ActAbout, &QAction::triggered, this, &TRC_MainForm::mnuHelpAboutClick);
+    ActManual = new QAction(QStringLiteral("Manual selection..."), this);
+    ActManual->setObjectName(QStringLiteral("ActManual"));
+    ActManual->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    connect(ActManual, &QAction::triggered, this, &TRC_MainForm::BSelectManualClick);
+    ActClose = new QAction(QStringLiteral("Close"), this);
+    ActClose->setObjectName(QStringLiteral("ActClose"));
+    ActClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(ActClose, &QAction::triggered, this, &TRC_MainForm::mnuFileCloseClick);
+    // Enter starts Init, as on the default button of a dialog.
+    auto *enter = new QAction(this);
+    enter->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    connect(enter, &QAction::triggered, this, [this]() {
+        if (BInit->isEnabled())
+            BInit->click();
+    });
+    addAction(ActAbout);
+    addAction(ActManual);
+    addAction(ActClose);
+    addAction(enter);
+    for (QAction *action : actions())
+        action->setShortcutContext(Qt::WindowShortcut);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        QMenu menu(this);
+        menu.addActions({ActAbout, ActManual, ActClose});
+        menu.exec(mapToGlobal(at));
+    });
 }
 
-void TRC_MainForm::FormActivate() {
-  LVersion->setText(VersionLabelText(ProgramFileName()));
-  LVersion->adjustSize();
+void TRC_MainForm::FormCreate()
+{
+    DeviceModel = std::make_unique<TRC_Device>();
+    move(DeviceModel->Options->Left, DeviceModel->Options->Top);
+    TimerLoad->start();
 }
 
-void TRC_MainForm::showEvent(QShowEvent *Event) {
-  QWidget::showEvent(Event);
-  FormActivate();
+void TRC_MainForm::FormActivate()
+{
+    LVersion->setText(VersionLabelText(ProgramFileName()));
+    LVersion->adjustSize();
 }
 
-void TRC_MainForm::changeEvent(QEvent *Event) {
-  QWidget::changeEvent(Event);
-  if (Event->type() == QEvent::ActivationChange && isActiveWindow())
+void TRC_MainForm::showEvent(QShowEvent *Event)
+{
+    QWidget::showEvent(Event);
     FormActivate();
 }
 
-void TRC_MainForm::TimerLoadTimer() {
-  TimerLoad->stop();
-  BInit->setEnabled(DeviceModel->Catalogue->LoadFromFile(CatalogueFile));
-  BInitClick();
+void TRC_MainForm::changeEvent(QEvent *Event)
+{
+    QWidget::changeEvent(Event);
+    if (Event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
 }
 
-void TRC_MainForm::BInitClick() {
-  if (InitRunning)
-    return;  // a timer firing inside a message box of a running Init must not start a second one
-  InitRunning = true;
-  while (RunInit()) {
-  }
-  InitRunning = false;
+void TRC_MainForm::TimerLoadTimer()
+{
+    TimerLoad->stop();
+    BInit->setEnabled(DeviceModel->Catalogue->LoadFromFile(CatalogueFile));
+    BInitClick();
 }
 
-bool TRC_MainForm::RunInit() {
-  BInit->setEnabled(false);
-  TRC_Device &device = *DeviceModel;
-  bool ok = device.ReopenAndConfig();
-  if (!ok) {
-    switch (device.CheckConnection()) {
-    case EncoderMissing:
-      UserMessages().Error(BothLanguages(31));
-      break;
-    case AdapterMissing:
-      UserMessages().Error(BothLanguages(32));
-      break;
-    case Connected:
-      ok = true;
-      break;
+void TRC_MainForm::BInitClick()
+{
+    if (InitRunning)
+        return; // a timer firing inside a message box of a running Init must not start a second one
+    InitRunning = true;
+    while (RunInit()) {
     }
-  }
-  if (ok) {
-    device.ArtType = 0;
-    if (device.ReadRatingPlate() && device.ReadActualConfig()) {
-      hide();
-      int result = 0;
-      {
-        TRC_ConfigForm form(this, LVersion->text(), device);
-        result = form.exec();
-      }
-      show();
-      if (result == TRC_ConfigForm::ModalRetry)
-        return true;
-      BInit->setEnabled(true);
-      close();
-      return false;
+    InitRunning = false;
+}
+
+bool TRC_MainForm::RunInit()
+{
+    BInit->setEnabled(false);
+    TRC_Device &device = *DeviceModel;
+    bool ok = device.ReopenAndConfig();
+    if (!ok) {
+        switch (device.CheckConnection()) {
+        case EncoderMissing:
+            UserMessages().Error(BothLanguages(31));
+            break;
+        case AdapterMissing:
+            UserMessages().Error(BothLanguages(32));
+            break;
+        case Connected:
+            ok = true;
+            break;
+        }
     }
-    UserMessages().Error(BothLanguages(31));
-  }
-  BInit->setEnabled(true);
-  return false;
+    if (ok) {
+        device.ArtType = 0;
+        if (device.ReadRatingPlate() && device.ReadActualConfig()) {
+            hide();
+            int result = 0;
+            {
+                TRC_ConfigForm form(this, LVersion->text(), device);
+                result = form.exec();
+            }
+            show();
+            if (result == TRC_ConfigForm::ModalRetry)
+                return true;
+            BInit->setEnabled(true);
+            close();
+            return false;
+        }
+        UserMessages().Error(BothLanguages(31));
+    }
+    BInit->setEnabled(true);
+    return false;
 }
 
-void TRC_MainForm::ImEncoderMouseUp(Qt::KeyboardModifiers Modifiers) {
-  if (!(Modifiers & Qt::ControlModifier))
-    return;
-  QDialog view(this);
-  view.setObjectName(QStringLiteral("ErrorLogView"));
-  auto *memo = new QPlainTextEdit(&view);
-  memo->setObjectName(QStringLiteral("Memo"));
-  memo->setPlainText(DeviceModel->ErrorLog.join(QLatin1Char('\n')));
-  auto *layout = new QVBoxLayout(&view);
-  layout->addWidget(memo);
-  view.exec();
-  DeviceModel->ErrorLog.clear();
+void TRC_MainForm::ImEncoderMouseUp(Qt::KeyboardModifiers Modifiers)
+{
+    if (!(Modifiers & Qt::ControlModifier))
+        return;
+    QDialog view(this);
+    view.setObjectName(QStringLiteral("ErrorLogView"));
+    auto *memo = new QPlainTextEdit(&view);
+    memo->setObjectName(QStringLiteral("Memo"));
+    memo->setPlainText(DeviceModel->ErrorLog.join(QLatin1Char('\n')));
+    auto *layout = new QVBoxLayout(&view);
+    layout->addWidget(memo);
+    view.exec();
+    DeviceModel->ErrorLog.clear();
 }
 
-void TRC_MainForm::mnuHelpAboutClick() {
-  TAboutForm about(this);
-  about.exec();
+void TRC_MainForm::mnuHelpAboutClick()
+{
+    TAboutForm about(this);
+    about.exec();
 }
 
-void TRC_MainForm::mnuFileCloseClick() { close(); }
-
-int TRC_MainForm::BSelectManualClick() {
-  return DeviceModel->Catalogue->ManualSelection(this, DeviceModel->Options->LangBase);
+void TRC_MainForm::mnuFileCloseClick()
+{
+    close();
 }
 
-void TRC_MainForm::closeEvent(QCloseEvent *Event) {
-  // FormClose: the position reaches the file when the device model saves the settings.
-  DeviceModel->Options->Top = y();
-  DeviceModel->Options->Left = x();
-  QWidget::closeEvent(Event);
-  emit Closed();
+int TRC_MainForm::BSelectManualClick()
+{
+    return DeviceModel->Catalogue->ManualSelection(this, DeviceModel->Options->LangBase);
 }
 
-bool TRC_MainForm::eventFilter(QObject *Watched, QEvent *Event) {
-  if (Watched == ImEncoder && Event->type() == QEvent::MouseButtonRelease)
-    ImEncoderMouseUp(static_cast<QMouseEvent *>(Event)->modifiers());
-  return QWidget::eventFilter(Watched, Event);
+void TRC_MainForm::closeEvent(QCloseEvent *Event)
+{
+    // FormClose: the position reaches the file when the device model saves the settings.
+    DeviceModel->Options->Top = y();
+    DeviceModel->Options->Left = x();
+    QWidget::closeEvent(Event);
+    emit Closed();
+}
+
+bool TRC_MainForm::eventFilter(QObject *Watched, QEvent *Event)
+{
+    if (Watched == ImEncoder && Event->type() == QEvent::MouseButtonRelease)
+        ImEncoderMouseUp(static_cast<QMouseEvent *>(Event)->modifiers());
+    return QWidget::eventFilter(Watched, Event);
 }

@@ -45,7 +45,8 @@ void FillList(QTreeWidget *list, TRC_Device &device, uint32_t address)
     if (!device.ReadBlock(address, bytes))
         return;
     for (int row = 0; row < kRows; ++row)
-        list->topLevelItem(row)->setText(1, QStringLiteral("%1").arg(bytes[row], 2, 16, QLatin1Char('0')).toUpper());
+        list->topLevelItem(row)->setText(
+            1, QStringLiteral("%1").arg(bytes[row], 2, 16, QLatin1Char('0')).toUpper());
 }
 
 } // namespace

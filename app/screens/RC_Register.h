@@ -7,8 +7,7 @@ class QGroupBox;
 class QTreeWidget;
 class TRC_Device;
 
-class TRC_RegisterForm : public QDialog
-{
+class TRC_RegisterForm : public QDialog {
     Q_OBJECT
 
 public:

@@ -30,8 +30,7 @@ std::string Marker()
 }
 
 // Reads little-endian fields; every read past the end makes the cursor fail for good.
-class Cursor
-{
+class Cursor {
 public:
     Cursor(const unsigned char *data, std::size_t size) : m_data(data), m_size(size) {}
 
@@ -78,8 +77,7 @@ private:
     bool m_ok = true;
 };
 
-struct VersionData
-{
+struct VersionData {
     std::uint16_t language = 0;
     std::uint16_t codePage = 0;
     QHash<QString, QString> values; // "StringFileInfo\<table>\<name>" -> text
@@ -191,21 +189,16 @@ QString Value(const VersionData &data, const QString &valueName)
 // Names of the language ids this program may carry; any other id is named as the system does.
 QString LanguageName(std::uint16_t language)
 {
-    struct Known
-    {
+    struct Known {
         std::uint16_t id;
         QLocale::Language language;
         QLocale::Territory territory;
     };
     static const Known known[] = {
-        {0x0407, QLocale::German, QLocale::Germany},
-        {0x0807, QLocale::German, QLocale::Switzerland},
-        {0x0C07, QLocale::German, QLocale::Austria},
-        {0x0409, QLocale::English, QLocale::UnitedStates},
-        {0x0809, QLocale::English, QLocale::UnitedKingdom},
-        {0x040C, QLocale::French, QLocale::France},
-        {0x0410, QLocale::Italian, QLocale::Italy},
-        {0x0413, QLocale::Dutch, QLocale::Netherlands},
+        {0x0407, QLocale::German, QLocale::Germany},        {0x0807, QLocale::German, QLocale::Switzerland},
+        {0x0C07, QLocale::German, QLocale::Austria},        {0x0409, QLocale::English, QLocale::UnitedStates},
+        {0x0809, QLocale::English, QLocale::UnitedKingdom}, {0x040C, QLocale::French, QLocale::France},
+        {0x0410, QLocale::Italian, QLocale::Italy},         {0x0413, QLocale::Dutch, QLocale::Netherlands},
         {0x0C0A, QLocale::Spanish, QLocale::Spain},
     };
     for (const Known &k : known) {

@@ -5,8 +5,7 @@
 #include <QDate>
 #include <QString>
 
-struct TVersionTexts
-{
+struct TVersionTexts {
     QString CompanyName;
     QString FileDescription;
     QString FileVersion;

@@ -20,83 +20,87 @@
 
 namespace {
 
-void Usage(std::FILE *To) {
-  std::fprintf(To,
-               "Usage: rotaconf [--simulate]\n"
-               "  --simulate  run against the simulated adapter and encoder (../lib/libftd2xx-sim.so)\n");
+void Usage(std::FILE *To)
+{
+    std::fprintf(To,
+                 "Usage: rotaconf [--simulate]\n"
+                 "  --simulate  run against the simulated adapter and encoder (../lib/libftd2xx-sim.so)\n");
 }
 
 // Waits for the configuration window, saves its picture and sends it away with the cancel result,
 // which ends the program.
-void ScreenshotWhenReady(const QString &File) {
-  auto *poll = new QTimer(qApp);
-  poll->setInterval(200);
-  QObject::connect(poll, &QTimer::timeout, [poll, File]() {
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-      auto *form = qobject_cast<TRC_ConfigForm *>(window);
-      if (!form || !form->isVisible())
-        continue;
-      poll->stop();
-      // Give the window a moment to paint before taking its picture.
-      QTimer::singleShot(700, form, [form, File]() {
-        const bool saved = form->grab().save(File);
-        std::fprintf(stderr, saved ? "rotaconf: saved %s\n" : "rotaconf: could not save %s\n", qPrintable(File));
-        if (!saved)
-          QCoreApplication::exit(1);
-        form->done(TRC_ConfigForm::ModalCancel);
-      });
-      return;
-    }
-  });
-  poll->start();
+void ScreenshotWhenReady(const QString &File)
+{
+    auto *poll = new QTimer(qApp);
+    poll->setInterval(200);
+    QObject::connect(poll, &QTimer::timeout, [poll, File]() {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *form = qobject_cast<TRC_ConfigForm *>(window);
+            if (!form || !form->isVisible())
+                continue;
+            poll->stop();
+            // Give the window a moment to paint before taking its picture.
+            QTimer::singleShot(700, form, [form, File]() {
+                const bool saved = form->grab().save(File);
+                std::fprintf(stderr, saved ? "rotaconf: saved %s\n" : "rotaconf: could not save %s\n",
+                             qPrintable(File));
+                if (!saved)
+                    QCoreApplication::exit(1);
+                form->done(TRC_ConfigForm::ModalCancel);
+            });
+            return;
+        }
+    });
+    poll->start();
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char *argv[]) {
-  bool simulate = false;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--simulate") == 0) {
-      simulate = true;
-    } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      Usage(stdout);
-      return 0;
-    } else if (argv[i][0] == '-' && argv[i][1] != '\0' && !(argv[i][1] == '-' && argv[i][2] == '\0')) {
-      // Options Qt itself understands (-platform, -style...) come before ours are checked.
-      if (std::strncmp(argv[i], "-platform", 9) != 0 && std::strncmp(argv[i], "-style", 6) != 0 &&
-          std::strncmp(argv[i], "-display", 8) != 0) {
-        std::fprintf(stderr, "rotaconf: unknown option %s\n", argv[i]);
-        Usage(stderr);
-        return 2;
-      }
-      ++i;  // its value
+int main(int argc, char *argv[])
+{
+    bool simulate = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--simulate") == 0) {
+            simulate = true;
+        } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            Usage(stdout);
+            return 0;
+        } else if (argv[i][0] == '-' && argv[i][1] != '\0' && !(argv[i][1] == '-' && argv[i][2] == '\0')) {
+            // Options Qt itself understands (-platform, -style...) come before ours are checked.
+            if (std::strncmp(argv[i], "-platform", 9) != 0 && std::strncmp(argv[i], "-style", 6) != 0 &&
+                std::strncmp(argv[i], "-display", 8) != 0) {
+                std::fprintf(stderr, "rotaconf: unknown option %s\n", argv[i]);
+                Usage(stderr);
+                return 2;
+            }
+            ++i; // its value
+        }
     }
-  }
-  QString simError;
-  if (simulate && !UseSimulatedAdapter(simError)) {  // before anything loads a driver
-    std::fprintf(stderr, "rotaconf: %s\n", qPrintable(simError));
-    return 1;
-  }
+    QString simError;
+    if (simulate && !UseSimulatedAdapter(simError)) { // before anything loads a driver
+        std::fprintf(stderr, "rotaconf: %s\n", qPrintable(simError));
+        return 1;
+    }
 
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Rotaconf"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Rotaconf"));
-  QApplication::setQuitOnLastWindowClosed(false);  // the main window hides while the work goes on
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Rotaconf"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Rotaconf"));
+    QApplication::setQuitOnLastWindowClosed(false); // the main window hides while the work goes on
 
-  TBoxMessages boxes;
-  SetUserMessages(&boxes);
-  InstallDebugWindowFactory();
+    TBoxMessages boxes;
+    SetUserMessages(&boxes);
+    InstallDebugWindowFactory();
 
-  int result = 0;
-  {
-    TRC_MainForm form;
-    QObject::connect(&form, &TRC_MainForm::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-    const QByteArray screenshot = qgetenv("ROTACONF_SCREENSHOT");
-    if (!screenshot.isEmpty())
-      ScreenshotWhenReady(QString::fromLocal8Bit(screenshot));
-    form.show();
-    result = app.exec();
-  }
-  SetUserMessages(nullptr);
-  return result;
+    int result = 0;
+    {
+        TRC_MainForm form;
+        QObject::connect(&form, &TRC_MainForm::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        const QByteArray screenshot = qgetenv("ROTACONF_SCREENSHOT");
+        if (!screenshot.isEmpty())
+            ScreenshotWhenReady(QString::fromLocal8Bit(screenshot));
+        form.show();
+        result = app.exec();
+    }
+    SetUserMessages(nullptr);
+    return result;
 }

@@ -10,13 +10,13 @@
 
 BissClass::BissClass()
     : eInterface(INTERFACE_NONE), pTransferState(std::make_unique<TransferState>()),
-      eMasterVersion(MASTER_VERSION_UNKNOWN), ucMasterId(0), ucMasterRevision(0), aulRegCache{}, abRegCacheStale{}, ulMcLptMode(0),
-      ulMcF5Bit0(0), ulMcE5LowBits(0), aulMcData1Length{}, aulMcData1CrcHalf{}, abMcData1Bit7{},
-      aulMcData2Length{}, aulMcData2CrcHalf{}, abMcData2Bit7{}, ulMcStored9(1), abMcData1FlagA{},
-      abMcData2FlagA{}, abMcSlaveModeC{}, abMcData1FlagB{}, abMcData2FlagB{}, abMcStored16{}, bMcE5Bit0(false),
+      eMasterVersion(MASTER_VERSION_UNKNOWN), ucMasterId(0),
+      ucMasterRevision(0), aulRegCache{}, abRegCacheStale{}, ulMcLptMode(0), ulMcF5Bit0(0),
+      ulMcE5LowBits(0), aulMcData1Length{}, aulMcData1CrcHalf{}, abMcData1Bit7{}, aulMcData2Length{},
+      aulMcData2CrcHalf{}, abMcData2Bit7{}, ulMcStored9(1), abMcData1FlagA{}, abMcData2FlagA{},
+      abMcSlaveModeC{}, abMcData1FlagB{}, abMcData2FlagB{}, abMcStored16{}, bMcE5Bit0(false),
       ulMcEcValue(0), aucMcStored19{}, ulMcE6Low5(0), ulMcE6High3(0)
-{
-}
+{}
 
 BissClass::~BissClass()
 {
@@ -26,10 +26,22 @@ BissClass::~BissClass()
     pUsbAdapter.reset();
 }
 
-bool BissClass::bCheckDLL(const std::string &strFile) { return tarnbus::bProbeLibrary(strFile); }
-bool BissClass::bCheckLPT() { return bCheckDLL(tarnbus::strDlPortIoPath()); }
-bool BissClass::bCheckUSB() { return bCheckDLL(tarnbus::strD2xxPath()); }
-bool BissClass::bCheckSY2D() { return bCheckDLL(tarnbus::strSy2dPath()); }
+bool BissClass::bCheckDLL(const std::string &strFile)
+{
+    return tarnbus::bProbeLibrary(strFile);
+}
+bool BissClass::bCheckLPT()
+{
+    return bCheckDLL(tarnbus::strDlPortIoPath());
+}
+bool BissClass::bCheckUSB()
+{
+    return bCheckDLL(tarnbus::strD2xxPath());
+}
+bool BissClass::bCheckSY2D()
+{
+    return bCheckDLL(tarnbus::strSy2dPath());
+}
 
 BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
 {

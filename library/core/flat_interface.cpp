@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "tarnbus/BissClass.h"
 #include "handle_table.h"
+#include "tarnbus/BissClass.h"
 #include "tarnbus/tarnbus.h"
 
 namespace {
@@ -66,7 +66,8 @@ TARNBUS_EXPORT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle)
     return BISS_OK;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API WriteMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulData, uint32_t ulMask)
+TARNBUS_EXPORT int32_t TARNBUS_API WriteMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulData,
+                                               uint32_t ulMask)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eWriteMaster(ulAddress, ulData, ulMask) : BISS_INVALID_HANDLE;
@@ -118,16 +119,18 @@ TARNBUS_EXPORT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle)
     return p ? p->eInitBissComm() : BISS_INVALID_HANDLE;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId,
-                                                     uint32_t ulAddress, uint32_t *pulCount, uint8_t *pucData)
+TARNBUS_EXPORT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
+                                                     uint32_t ulSlaveId, uint32_t ulAddress,
+                                                     uint32_t *pulCount, uint8_t *pucData)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
-    return p ? p->eReadSlaveRegister(ulSelector, ulSlaveId, ulAddress, pulCount, pucData) : BISS_INVALID_HANDLE;
+    return p ? p->eReadSlaveRegister(ulSelector, ulSlaveId, ulAddress, pulCount, pucData)
+             : BISS_INVALID_HANDLE;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId,
-                                                      uint32_t ulAddress, uint32_t *pulCount, uint8_t *pucData,
-                                                      uint8_t ucMask)
+TARNBUS_EXPORT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
+                                                      uint32_t ulSlaveId, uint32_t ulAddress,
+                                                      uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eWriteSlaveRegister(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, ucMask)

@@ -121,7 +121,8 @@ void BissClass::vResetMasterVersion()
         eMasterVersion = MASTER_VERSION_1;
         return;
     }
-    if (eWriteMaster(0xEA, 0x00, 0xFFFFFFFF) == BISS_OK && eReadMaster(uint8_t(0xEA), &ucMasterRevision) == BISS_OK)
+    if (eWriteMaster(0xEA, 0x00, 0xFFFFFFFF) == BISS_OK &&
+        eReadMaster(uint8_t(0xEA), &ucMasterRevision) == BISS_OK)
         eMasterVersion = MASTER_VERSION_2;
 }
 

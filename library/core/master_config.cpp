@@ -6,9 +6,18 @@
 namespace {
 
 // Length byte of a data word: 0 = word off, else bits 5..0 = length - 1 with bit 6 set.
-uint32_t ulLengthByte(uint32_t ulLength) { return ulLength == 0 ? 0 : ulLength + 63; }
-uint32_t ulLengthFromByte(uint32_t ulByte) { return (ulByte & 0x40) ? (ulByte & 0x3F) + 1 : 0; }
-uint32_t ulBit7(bool bFlag) { return bFlag ? 0x80 : 0; }
+uint32_t ulLengthByte(uint32_t ulLength)
+{
+    return ulLength == 0 ? 0 : ulLength + 63;
+}
+uint32_t ulLengthFromByte(uint32_t ulByte)
+{
+    return (ulByte & 0x40) ? (ulByte & 0x3F) + 1 : 0;
+}
+uint32_t ulBit7(bool bFlag)
+{
+    return bFlag ? 0x80 : 0;
+}
 
 // Items that belong to the master as a whole take no slave index; any index names them.
 bool bPerSlave(MasterConfigEnum eItem)
@@ -40,7 +49,10 @@ std::string BissClass::strBin2Str(uint32_t ulValue)
     return strBits;
 }
 
-uint32_t BissClass::ulChannelCount() { return ucMasterId == 0x83 ? 3 : SLAVE_COUNT; }
+uint32_t BissClass::ulChannelCount()
+{
+    return ucMasterId == 0x83 ? 3 : SLAVE_COUNT;
+}
 
 BissEnum BissClass::eSetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, uint32_t ulValue)
 {
@@ -53,74 +65,153 @@ BissEnum BissClass::eSetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, u
     const size_t i = ulSlave % SLAVE_COUNT;
     const bool bValue = ulValue != 0;
     switch (eItem) {
-    case MC_LPT_MODE: ulMcLptMode = ulValue; break;
-    case MC_F5_BIT0: ulMcF5Bit0 = ulValue; break;
-    case MC_E5_LOW_BITS: ulMcE5LowBits = ulValue; break;
-    case MC_DATA1_LENGTH: aulMcData1Length[i] = ulValue; break;
+    case MC_LPT_MODE:
+        ulMcLptMode = ulValue;
+        break;
+    case MC_F5_BIT0:
+        ulMcF5Bit0 = ulValue;
+        break;
+    case MC_E5_LOW_BITS:
+        ulMcE5LowBits = ulValue;
+        break;
+    case MC_DATA1_LENGTH:
+        aulMcData1Length[i] = ulValue;
+        break;
     case MC_DATA1_CRCPOLY:
         aulMcData1CrcHalf[i] = ulValue >> 1;
         astrMcData1CrcPoly[i] = strBin2Str(ulValue);
         break;
-    case MC_DATA1_BIT7: abMcData1Bit7[i] = bValue; break;
-    case MC_DATA2_LENGTH: aulMcData2Length[i] = ulValue; break;
+    case MC_DATA1_BIT7:
+        abMcData1Bit7[i] = bValue;
+        break;
+    case MC_DATA2_LENGTH:
+        aulMcData2Length[i] = ulValue;
+        break;
     case MC_DATA2_CRCPOLY:
         aulMcData2CrcHalf[i] = ulValue >> 1;
         astrMcData2CrcPoly[i] = strBin2Str(ulValue);
         break;
-    case MC_DATA2_BIT7: abMcData2Bit7[i] = bValue; break;
-    case MC_STORED_9: ulMcStored9 = ulValue; break;
+    case MC_DATA2_BIT7:
+        abMcData2Bit7[i] = bValue;
+        break;
+    case MC_STORED_9:
+        ulMcStored9 = ulValue;
+        break;
     case MC_DATA1_FLAG_A:
         abMcData1FlagA[i] = bValue;
         if (bValue)
             pTransferState->bCdsRequest = false; // the CDS checks are off with this flag
         break;
-    case MC_DATA2_FLAG_A: abMcData2FlagA[i] = bValue; break;
-    case MC_SLAVE_MODE_C: abMcSlaveModeC[i] = bValue; break;
-    case MC_DATA1_FLAG_B: abMcData1FlagB[i] = bValue; break;
+    case MC_DATA2_FLAG_A:
+        abMcData2FlagA[i] = bValue;
+        break;
+    case MC_SLAVE_MODE_C:
+        abMcSlaveModeC[i] = bValue;
+        break;
+    case MC_DATA1_FLAG_B:
+        abMcData1FlagB[i] = bValue;
+        break;
     case MC_DATA2_FLAG_B_BOTH:
         abMcData2FlagB[i] = bValue;
         abMcStored16[i] = bValue;
         break;
-    case MC_DATA2_FLAG_B: abMcData2FlagB[i] = bValue; break;
-    case MC_STORED_16: abMcStored16[i] = bValue; break;
-    case MC_E5_BIT0: bMcE5Bit0 = bValue; break;
-    case MC_EC_VALUE: ulMcEcValue = ulValue; break;
-    case MC_STORED_19: aucMcStored19[i] = static_cast<uint8_t>(ulValue); break;
-    case MC_E6_LOW5: ulMcE6Low5 = ulValue; break;
-    case MC_E6_HIGH3: ulMcE6High3 = ulValue; break;
+    case MC_DATA2_FLAG_B:
+        abMcData2FlagB[i] = bValue;
+        break;
+    case MC_STORED_16:
+        abMcStored16[i] = bValue;
+        break;
+    case MC_E5_BIT0:
+        bMcE5Bit0 = bValue;
+        break;
+    case MC_EC_VALUE:
+        ulMcEcValue = ulValue;
+        break;
+    case MC_STORED_19:
+        aucMcStored19[i] = static_cast<uint8_t>(ulValue);
+        break;
+    case MC_E6_LOW5:
+        ulMcE6Low5 = ulValue;
+        break;
+    case MC_E6_HIGH3:
+        ulMcE6High3 = ulValue;
+        break;
     }
     return BISS_OK;
 }
 
 BissEnum BissClass::eGetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, uint32_t *pulValue)
 {
-    if (static_cast<uint32_t>(eItem) > MC_E6_HIGH3 || (bPerSlave(eItem) && ulSlave >= SLAVE_COUNT) || !pulValue)
+    if (static_cast<uint32_t>(eItem) > MC_E6_HIGH3 || (bPerSlave(eItem) && ulSlave >= SLAVE_COUNT) ||
+        !pulValue)
         return BISS_INVALID_PARAMETER;
     const size_t i = ulSlave % SLAVE_COUNT;
     uint32_t ulValue = 0;
     switch (eItem) {
-    case MC_LPT_MODE: ulValue = ulMcLptMode; break;
-    case MC_F5_BIT0: ulValue = ulMcF5Bit0; break;
-    case MC_E5_LOW_BITS: ulValue = ulMcE5LowBits; break;
-    case MC_DATA1_LENGTH: ulValue = aulMcData1Length[i]; break;
-    case MC_DATA1_CRCPOLY: ulValue = aulMcData1CrcHalf[i] * 2 + 1; break;
-    case MC_DATA1_BIT7: ulValue = abMcData1Bit7[i]; break;
-    case MC_DATA2_LENGTH: ulValue = aulMcData2Length[i]; break;
-    case MC_DATA2_CRCPOLY: ulValue = aulMcData2CrcHalf[i] * 2 + 1; break;
-    case MC_DATA2_BIT7: ulValue = abMcData2Bit7[i]; break;
-    case MC_STORED_9: ulValue = ulMcStored9; break;
-    case MC_DATA1_FLAG_A: ulValue = abMcData1FlagA[i]; break;
-    case MC_DATA2_FLAG_A: ulValue = abMcData2FlagA[i]; break;
-    case MC_SLAVE_MODE_C: ulValue = abMcSlaveModeC[i]; break;
-    case MC_DATA1_FLAG_B: ulValue = abMcData1FlagB[i]; break;
+    case MC_LPT_MODE:
+        ulValue = ulMcLptMode;
+        break;
+    case MC_F5_BIT0:
+        ulValue = ulMcF5Bit0;
+        break;
+    case MC_E5_LOW_BITS:
+        ulValue = ulMcE5LowBits;
+        break;
+    case MC_DATA1_LENGTH:
+        ulValue = aulMcData1Length[i];
+        break;
+    case MC_DATA1_CRCPOLY:
+        ulValue = aulMcData1CrcHalf[i] * 2 + 1;
+        break;
+    case MC_DATA1_BIT7:
+        ulValue = abMcData1Bit7[i];
+        break;
+    case MC_DATA2_LENGTH:
+        ulValue = aulMcData2Length[i];
+        break;
+    case MC_DATA2_CRCPOLY:
+        ulValue = aulMcData2CrcHalf[i] * 2 + 1;
+        break;
+    case MC_DATA2_BIT7:
+        ulValue = abMcData2Bit7[i];
+        break;
+    case MC_STORED_9:
+        ulValue = ulMcStored9;
+        break;
+    case MC_DATA1_FLAG_A:
+        ulValue = abMcData1FlagA[i];
+        break;
+    case MC_DATA2_FLAG_A:
+        ulValue = abMcData2FlagA[i];
+        break;
+    case MC_SLAVE_MODE_C:
+        ulValue = abMcSlaveModeC[i];
+        break;
+    case MC_DATA1_FLAG_B:
+        ulValue = abMcData1FlagB[i];
+        break;
     case MC_DATA2_FLAG_B_BOTH:
-    case MC_DATA2_FLAG_B: ulValue = abMcData2FlagB[i]; break;
-    case MC_STORED_16: ulValue = abMcStored16[i]; break;
-    case MC_E5_BIT0: ulValue = bMcE5Bit0; break;
-    case MC_EC_VALUE: ulValue = ulMcEcValue; break;
-    case MC_STORED_19: ulValue = aucMcStored19[i]; break;
-    case MC_E6_LOW5: ulValue = ulMcE6Low5; break;
-    case MC_E6_HIGH3: ulValue = ulMcE6High3; break;
+    case MC_DATA2_FLAG_B:
+        ulValue = abMcData2FlagB[i];
+        break;
+    case MC_STORED_16:
+        ulValue = abMcStored16[i];
+        break;
+    case MC_E5_BIT0:
+        ulValue = bMcE5Bit0;
+        break;
+    case MC_EC_VALUE:
+        ulValue = ulMcEcValue;
+        break;
+    case MC_STORED_19:
+        ulValue = aucMcStored19[i];
+        break;
+    case MC_E6_LOW5:
+        ulValue = ulMcE6Low5;
+        break;
+    case MC_E6_HIGH3:
+        ulValue = ulMcE6High3;
+        break;
     }
     *pulValue = ulValue;
     return BISS_OK;

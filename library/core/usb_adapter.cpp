@@ -113,9 +113,15 @@ bool UsbAdapterClass::bConfigure()
     return true;
 }
 
-bool UsbAdapterClass::bOpenSy2d() { return lSy2dHandle >= 0; }
+bool UsbAdapterClass::bOpenSy2d()
+{
+    return lSy2dHandle >= 0;
+}
 
-void UsbAdapterClass::vAddCommand(uint8_t ucByte, unsigned uiQueue) { avecQueue[uiQueue].push_back(ucByte); }
+void UsbAdapterClass::vAddCommand(uint8_t ucByte, unsigned uiQueue)
+{
+    avecQueue[uiQueue].push_back(ucByte);
+}
 
 void UsbAdapterClass::vAddSelect(unsigned uiQueue)
 {
@@ -134,8 +140,8 @@ bool UsbAdapterClass::bWriteDevice(const uint8_t *pucBytes, size_t uiCount)
     if (!hDevice || !pDriver)
         return false;
     DWORD ulWritten = 0;
-    FT_STATUS status = pDriver->pWrite(hDevice, const_cast<uint8_t *>(pucBytes), static_cast<DWORD>(uiCount),
-                                       &ulWritten);
+    FT_STATUS status =
+        pDriver->pWrite(hDevice, const_cast<uint8_t *>(pucBytes), static_cast<DWORD>(uiCount), &ulWritten);
     if (status == FT_OK && ulWritten == uiCount)
         return true;
     // A write cut short leaves the MPSSE engine inside a command, where it would take the next frame's
@@ -147,8 +153,9 @@ bool UsbAdapterClass::bWriteDevice(const uint8_t *pucBytes, size_t uiCount)
 
 bool UsbAdapterClass::bSetUpEngine()
 {
-    static const uint8_t aucSetup[] = {MPSSE_SET_LOW, GPIO_IDLE, GPIO_DIRECTION, MPSSE_SET_HIGH, 0x00, 0x0A,
-                                       MPSSE_DIVISOR, 0x00,      0x00,           MPSSE_LOOPBACK_OFF};
+    static const uint8_t aucSetup[] = {
+        MPSSE_SET_LOW, GPIO_IDLE,     GPIO_DIRECTION, MPSSE_SET_HIGH, 0x00,
+        0x0A,          MPSSE_DIVISOR, 0x00,           0x00,           MPSSE_LOOPBACK_OFF};
     vDropPrepared(0);
     avecQueue[0].assign(std::begin(aucSetup), std::end(aucSetup));
     return bSendQueue(true, 0);

@@ -8,9 +8,9 @@
 #include <memory>
 #include <vector>
 
-#include "tarnbus/BissClass.h"
 #include "platform/d2xx.h"
 #include "platform/driver_library.h"
+#include "tarnbus/BissClass.h"
 
 struct TransferState;
 
@@ -59,7 +59,7 @@ private:
 
     BissClass *pOwner;
     std::unique_ptr<TransferState> pTransferState;
-    uint8_t ucE5LowBits; /* master configuration item 2 at creation */
+    uint8_t ucE5LowBits;                          /* master configuration item 2 at creation */
     std::unique_ptr<tarnbus::D2xxDriver> pDriver; /* null when the driver cannot be loaded */
     FT_HANDLE hDevice = nullptr;
     std::array<std::vector<uint8_t>, QUEUE_COUNT> avecQueue;

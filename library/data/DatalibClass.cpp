@@ -27,8 +27,7 @@ std::size_t uImageSize(int iBytes, int iRows, int iPages)
 DatalibClass::DatalibClass(int iBytes, int iRows, int iPages)
     : iLastByte(iBytes - 1), iLastRow(iRows - 1), iPageCount(iPages),
       vecValues(uImageSize(iBytes, iRows, iPages), 0), vecValid(vecValues.size(), 1)
-{
-}
+{}
 
 DatalibClass::~DatalibClass() = default;
 
@@ -47,33 +46,60 @@ void DatalibClass::vSetValue(int iPage, int iRow, int iByte, unsigned char ucVal
     vecValues[uIndex(iPage, iRow, iByte)] = ucValue;
 }
 
-void DatalibClass::vSetValue(int iRow, int iByte, unsigned char ucValue) { vSetValue(1, iRow, iByte, ucValue); }
+void DatalibClass::vSetValue(int iRow, int iByte, unsigned char ucValue)
+{
+    vSetValue(1, iRow, iByte, ucValue);
+}
 
-void DatalibClass::vSetValue(int iByte, unsigned char ucValue) { vSetValue(1, 0, iByte, ucValue); }
+void DatalibClass::vSetValue(int iByte, unsigned char ucValue)
+{
+    vSetValue(1, 0, iByte, ucValue);
+}
 
 unsigned char DatalibClass::ucGetValue(int iPage, int iRow, int iByte) const
 {
     return vecValues[uIndex(iPage, iRow, iByte)];
 }
 
-unsigned char DatalibClass::ucGetValue(int iRow, int iByte) const { return ucGetValue(1, iRow, iByte); }
+unsigned char DatalibClass::ucGetValue(int iRow, int iByte) const
+{
+    return ucGetValue(1, iRow, iByte);
+}
 
-unsigned char DatalibClass::ucGetValue(int iByte) const { return ucGetValue(1, 0, iByte); }
+unsigned char DatalibClass::ucGetValue(int iByte) const
+{
+    return ucGetValue(1, 0, iByte);
+}
 
 void DatalibClass::vSetValid(int iPage, int iRow, int iByte, bool bValid)
 {
     vecValid[uIndex(iPage, iRow, iByte)] = bValid ? 1 : 0;
 }
 
-void DatalibClass::vSetValid(int iRow, int iByte, bool bValid) { vSetValid(1, iRow, iByte, bValid); }
+void DatalibClass::vSetValid(int iRow, int iByte, bool bValid)
+{
+    vSetValid(1, iRow, iByte, bValid);
+}
 
-void DatalibClass::vSetValid(int iByte, bool bValid) { vSetValid(1, 0, iByte, bValid); }
+void DatalibClass::vSetValid(int iByte, bool bValid)
+{
+    vSetValid(1, 0, iByte, bValid);
+}
 
-bool DatalibClass::bIfValid(int iPage, int iRow, int iByte) const { return vecValid[uIndex(iPage, iRow, iByte)] != 0; }
+bool DatalibClass::bIfValid(int iPage, int iRow, int iByte) const
+{
+    return vecValid[uIndex(iPage, iRow, iByte)] != 0;
+}
 
-bool DatalibClass::bIfValid(int iRow, int iByte) const { return bIfValid(1, iRow, iByte); }
+bool DatalibClass::bIfValid(int iRow, int iByte) const
+{
+    return bIfValid(1, iRow, iByte);
+}
 
-bool DatalibClass::bIfValid(int iByte) const { return bIfValid(1, 0, iByte); }
+bool DatalibClass::bIfValid(int iByte) const
+{
+    return bIfValid(1, 0, iByte);
+}
 
 void DatalibClass::vCheckRows(unsigned char ucFirstRow, unsigned char ucRowCount, unsigned char ucPage) const
 {

@@ -16,15 +16,17 @@ unsigned char DatalibClass::ucSetValue(unsigned char ucPage, unsigned char ucRow
         return ucByte;
     }
     const uint64_t ullWord = (static_cast<uint64_t>(ullValue.ulGetValueH()) << 32) | ullValue.ulGetValueL();
-    int iLeft = ucLen;  // value bits still to write, the next being bit iLeft - 1
+    int iLeft = ucLen; // value bits still to write, the next being bit iLeft - 1
     for (;;) {
         const int iTake = std::min(iLeft, iMsb + 1);
-        const int iLow = iMsb - iTake + 1;  // lowest bit of this byte that the field covers
-        const unsigned uBits = static_cast<unsigned>(ullShiftRight(ullWord, iLeft - iTake) & ullLowMask(iTake));
+        const int iLow = iMsb - iTake + 1; // lowest bit of this byte that the field covers
+        const unsigned uBits =
+            static_cast<unsigned>(ullShiftRight(ullWord, iLeft - iTake) & ullLowMask(iTake));
         const unsigned uMask = static_cast<unsigned>(ullLowMask(iTake)) << iLow;
         const unsigned uOld = ucGetValue(ucPage, ucRow, iByte);
         // The validity flag of the byte stays as it is.
-        vSetValue(ucPage, ucRow, iByte, static_cast<unsigned char>((uOld & ~uMask) | ((uBits << iLow) & uMask)));
+        vSetValue(ucPage, ucRow, iByte,
+                  static_cast<unsigned char>((uOld & ~uMask) | ((uBits << iLow) & uMask)));
         iLeft -= iTake;
         if (iLeft == 0)
             return static_cast<unsigned char>(iByte);
@@ -40,7 +42,8 @@ unsigned char DatalibClass::ucSetValue(unsigned char ucPage, unsigned char ucRow
 }
 
 UL64Class DatalibClass::ullGetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte,
-                                    unsigned char ucMsb, unsigned char ucLen, unsigned char *const pucLastByte) const
+                                    unsigned char ucMsb, unsigned char ucLen,
+                                    unsigned char *const pucLastByte) const
 {
     using namespace tarnbus_data;
     int iByte = ucByte + ucMsb / 8;
@@ -52,7 +55,8 @@ UL64Class DatalibClass::ullGetValue(unsigned char ucPage, unsigned char ucRow, u
     while (iLeft > 0) {
         const int iTake = std::min(iLeft, iMsb + 1);
         const int iLow = iMsb - iTake + 1;
-        const unsigned uBits = (ucGetValue(ucPage, ucRow, iByte) >> iLow) & static_cast<unsigned>(ullLowMask(iTake));
+        const unsigned uBits =
+            (ucGetValue(ucPage, ucRow, iByte) >> iLow) & static_cast<unsigned>(ullLowMask(iTake));
         ullWord = ullShiftLeft(ullWord, iTake) | uBits;
         iLeft -= iTake;
         if (iLeft > 0) {

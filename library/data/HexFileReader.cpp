@@ -16,7 +16,7 @@ struct HexRecord {
     unsigned uAddress = 0;
     std::string strLine;
 
-    unsigned uByte(unsigned uIndex) const  // data byte uIndex
+    unsigned uByte(unsigned uIndex) const // data byte uIndex
     {
         return DatalibClass::ulStr2Value(strLine.substr(9 + 2 * uIndex, 2), FORMAT_HEX) & 0xFFu;
     }
@@ -25,7 +25,8 @@ struct HexRecord {
         unsigned uSum = uCount + (uAddress >> 8) + (uAddress & 0xFFu);
         for (unsigned i = 0; i < uCount; ++i)
             uSum += uByte(i);
-        const unsigned uGiven = DatalibClass::ulStr2Value(strLine.substr(9 + 2 * uCount, 2), FORMAT_HEX) & 0xFFu;
+        const unsigned uGiven =
+            DatalibClass::ulStr2Value(strLine.substr(9 + 2 * uCount, 2), FORMAT_HEX) & 0xFFu;
         return uGiven == uHexChecksum(uSum);
     }
 };

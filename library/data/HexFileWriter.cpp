@@ -22,7 +22,7 @@ void vPutHex(std::string &strLine, unsigned uValue, int iDigits)
 HexfileErrorEnum DatalibClass::eWriteHexFile(const std::string &strPath, unsigned char ucFirstRow,
                                              unsigned char ucRowCount, unsigned char ucPage) const
 {
-    vCheckRows(ucFirstRow, ucRowCount, ucPage);  // before the file is truncated
+    vCheckRows(ucFirstRow, ucRowCount, ucPage); // before the file is truncated
     std::ofstream file(strPath, std::ios::out | std::ios::trunc);
     if (!file.is_open())
         return HEXFILE_OPEN_FAILED;

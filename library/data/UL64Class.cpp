@@ -31,9 +31,15 @@ void UL64Class::vSetValue(uint32_t ulHigh, uint32_t ulLow)
     iBitCount = iLength > 0 ? iLength : 1;
 }
 
-void UL64Class::vSetValueH(uint32_t ulHigh) { vSetValue(ulHigh, ulValueL); }
+void UL64Class::vSetValueH(uint32_t ulHigh)
+{
+    vSetValue(ulHigh, ulValueL);
+}
 
-void UL64Class::vSetValueL(uint32_t ulLow) { vSetValue(ulValueH, ulLow); }
+void UL64Class::vSetValueL(uint32_t ulLow)
+{
+    vSetValue(ulValueH, ulLow);
+}
 
 void UL64Class::vGetValue(uint32_t *const pulHigh, uint32_t *const pulLow) const
 {
@@ -43,9 +49,15 @@ void UL64Class::vGetValue(uint32_t *const pulHigh, uint32_t *const pulLow) const
         *pulLow = ulValueL;
 }
 
-uint32_t UL64Class::ulGetValueH() const { return ulValueH; }
+uint32_t UL64Class::ulGetValueH() const
+{
+    return ulValueH;
+}
 
-uint32_t UL64Class::ulGetValueL() const { return ulValueL; }
+uint32_t UL64Class::ulGetValueL() const
+{
+    return ulValueL;
+}
 
 void UL64Class::vSetValue(unsigned char ucMsb, unsigned char ucLen, uint32_t ulValue)
 {
@@ -145,11 +157,20 @@ bool UL64Class::operator==(UL64Class ullValue) const
     return ulValueH == ullValue.ulValueH && ulValueL == ullValue.ulValueL;
 }
 
-bool UL64Class::operator==(uint32_t ulValue) const { return ulValueH == 0 && ulValueL == ulValue; }
+bool UL64Class::operator==(uint32_t ulValue) const
+{
+    return ulValueH == 0 && ulValueL == ulValue;
+}
 
-bool UL64Class::operator!=(UL64Class ullValue) const { return !(*this == ullValue); }
+bool UL64Class::operator!=(UL64Class ullValue) const
+{
+    return !(*this == ullValue);
+}
 
-bool UL64Class::operator!=(uint32_t ulValue) const { return !(*this == ulValue); }
+bool UL64Class::operator!=(uint32_t ulValue) const
+{
+    return !(*this == ulValue);
+}
 
 bool UL64Class::operator<(UL64Class ullValue) const
 {

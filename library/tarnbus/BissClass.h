@@ -20,8 +20,8 @@ struct TransferState;
 
 class TARNBUS_EXPORT BissClass {
 public:
-    static constexpr unsigned SLAVE_COUNT = 8;          /* slave indexes 0..7 */
-    static constexpr uint32_t SLAVE_DATA_WINDOW = 64;   /* registers one mode-B transfer moves at most */
+    static constexpr unsigned SLAVE_COUNT = 8;        /* slave indexes 0..7 */
+    static constexpr uint32_t SLAVE_DATA_WINDOW = 64; /* registers one mode-B transfer moves at most */
 
     BissClass();
     ~BissClass();
@@ -52,10 +52,10 @@ public:
     BissEnum eInitBissComm();
 
     /* Slave registers: dispatched by the slave's MC_SLAVE_MODE_C flag. */
-    BissEnum eReadSlaveRegister(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress, uint32_t *pulCount,
-                                uint8_t *pucData);
-    BissEnum eWriteSlaveRegister(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress, uint32_t *pulCount,
-                                 uint8_t *pucData, uint8_t ucMask);
+    BissEnum eReadSlaveRegister(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
+                                uint32_t *pulCount, uint8_t *pucData);
+    BissEnum eWriteSlaveRegister(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
+                                 uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
     BissEnum eReadSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
                                     uint32_t *pulCount, uint8_t *pucData);
     BissEnum eWriteSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
@@ -102,29 +102,29 @@ private:
     /* Master configuration store, one member per item; per-slave items hold one entry per slave. */
     using SlaveBools = std::array<bool, SLAVE_COUNT>;
     using SlaveValues = std::array<uint32_t, SLAVE_COUNT>;
-    uint32_t ulMcLptMode;                       /* item 0 */
-    uint32_t ulMcF5Bit0;                        /* item 1 */
-    uint32_t ulMcE5LowBits;                     /* item 2 */
-    SlaveValues aulMcData1Length;               /* item 3 */
-    SlaveValues aulMcData1CrcHalf;              /* item 4: polynomial shifted right by one */
+    uint32_t ulMcLptMode;                                    /* item 0 */
+    uint32_t ulMcF5Bit0;                                     /* item 1 */
+    uint32_t ulMcE5LowBits;                                  /* item 2 */
+    SlaveValues aulMcData1Length;                            /* item 3 */
+    SlaveValues aulMcData1CrcHalf;                           /* item 4: polynomial shifted right by one */
     std::array<std::string, SLAVE_COUNT> astrMcData1CrcPoly; /* item 4 as binary-digit text */
-    SlaveBools abMcData1Bit7;                   /* item 5 */
-    SlaveValues aulMcData2Length;               /* item 6 */
-    SlaveValues aulMcData2CrcHalf;              /* item 7 */
+    SlaveBools abMcData1Bit7;                                /* item 5 */
+    SlaveValues aulMcData2Length;                            /* item 6 */
+    SlaveValues aulMcData2CrcHalf;                           /* item 7 */
     std::array<std::string, SLAVE_COUNT> astrMcData2CrcPoly; /* item 7 as binary-digit text */
-    SlaveBools abMcData2Bit7;                   /* item 8 */
-    uint32_t ulMcStored9;                       /* item 9, starts at 1 */
-    SlaveBools abMcData1FlagA;                  /* item 10 */
-    SlaveBools abMcData2FlagA;                  /* item 11 */
-    SlaveBools abMcSlaveModeC;                  /* item 12 */
-    SlaveBools abMcData1FlagB;                  /* item 13 */
-    SlaveBools abMcData2FlagB;                  /* item 15 (item 14 sets it together with 16) */
-    SlaveBools abMcStored16;                    /* item 16 */
-    bool bMcE5Bit0;                             /* item 17 */
-    uint32_t ulMcEcValue;                       /* item 18 */
-    std::array<uint8_t, SLAVE_COUNT> aucMcStored19; /* item 19 */
-    uint32_t ulMcE6Low5;                        /* item 20 */
-    uint32_t ulMcE6High3;                       /* item 21 */
+    SlaveBools abMcData2Bit7;                                /* item 8 */
+    uint32_t ulMcStored9;                                    /* item 9, starts at 1 */
+    SlaveBools abMcData1FlagA;                               /* item 10 */
+    SlaveBools abMcData2FlagA;                               /* item 11 */
+    SlaveBools abMcSlaveModeC;                               /* item 12 */
+    SlaveBools abMcData1FlagB;                               /* item 13 */
+    SlaveBools abMcData2FlagB;                               /* item 15 (item 14 sets it together with 16) */
+    SlaveBools abMcStored16;                                 /* item 16 */
+    bool bMcE5Bit0;                                          /* item 17 */
+    uint32_t ulMcEcValue;                                    /* item 18 */
+    std::array<uint8_t, SLAVE_COUNT> aucMcStored19;          /* item 19 */
+    uint32_t ulMcE6Low5;                                     /* item 20 */
+    uint32_t ulMcE6High3;                                    /* item 21 */
 };
 
 #endif

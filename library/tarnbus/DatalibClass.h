@@ -23,12 +23,12 @@
 /* Result of the Intel HEX file operations (passed as a 32-bit integer). */
 enum HexfileErrorEnum : int32_t {
     HEXFILE_OK = 0,
-    HEXFILE_OPEN_FAILED = 1,     /* the file could not be opened */
-    HEXFILE_EMPTY = 2,           /* reading: the file is empty */
-    HEXFILE_FORMAT_ERROR = 3,    /* reading: a line is not a data record that fits where it must go */
-    HEXFILE_CHECKSUM_ERROR = 4,  /* reading: at least one record's checksum differs */
-    HEXFILE_END_RECORD = 5,      /* reserved; never returned */
-    HEXFILE_STREAM_ERROR = 6     /* the file stream failed */
+    HEXFILE_OPEN_FAILED = 1,    /* the file could not be opened */
+    HEXFILE_EMPTY = 2,          /* reading: the file is empty */
+    HEXFILE_FORMAT_ERROR = 3,   /* reading: a line is not a data record that fits where it must go */
+    HEXFILE_CHECKSUM_ERROR = 4, /* reading: at least one record's checksum differs */
+    HEXFILE_END_RECORD = 5,     /* reserved; never returned */
+    HEXFILE_STREAM_ERROR = 6    /* the file stream failed */
 };
 
 class TARNBUS_EXPORT DatalibClass {
@@ -67,8 +67,8 @@ public:
     unsigned char ucSetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte,
                              unsigned char ucMsb, unsigned char ucLen, uint32_t ulValue);
     /* Reads the same field back; pucLastByte, when not null, receives the lowest byte read. */
-    UL64Class ullGetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte, unsigned char ucMsb,
-                          unsigned char ucLen, unsigned char *const pucLastByte) const;
+    UL64Class ullGetValue(unsigned char ucPage, unsigned char ucRow, unsigned char ucByte,
+                          unsigned char ucMsb, unsigned char ucLen, unsigned char *const pucLastByte) const;
 
     /*
      * Bit-serial CRC over bytes iFirst..iLast of page 1, row 0, bit 7 of each byte first. The degree is
@@ -99,10 +99,10 @@ public:
      * Both throw the bool exception before touching the file when the image lacks the page, one of the
      * rows or 128 bytes per row.
      */
-    HexfileErrorEnum eReadHexFile(const std::string &strPath, unsigned char ucFirstRow, unsigned char ucRowCount,
-                                  unsigned char ucPage);
-    HexfileErrorEnum eWriteHexFile(const std::string &strPath, unsigned char ucFirstRow, unsigned char ucRowCount,
-                                   unsigned char ucPage) const;
+    HexfileErrorEnum eReadHexFile(const std::string &strPath, unsigned char ucFirstRow,
+                                  unsigned char ucRowCount, unsigned char ucPage);
+    HexfileErrorEnum eWriteHexFile(const std::string &strPath, unsigned char ucFirstRow,
+                                   unsigned char ucRowCount, unsigned char ucPage) const;
 
     /* Text of a 32-bit number in base 10 (FORMAT_DEC, and any format but FORMAT_HEX) or 16 with upper-
      * case digits, padded with '0' to at least ulWidth characters (0: no padding). */
@@ -116,11 +116,11 @@ private:
     std::size_t uIndex(int iPage, int iRow, int iByte) const;
     void vCheckRows(unsigned char ucFirstRow, unsigned char ucRowCount, unsigned char ucPage) const;
 
-    int32_t iLastByte;   /* bytes per row minus 1 */
-    int32_t iLastRow;    /* rows per page minus 1 */
-    int32_t iPageCount;  /* pages, numbered 1..iPageCount */
-    std::vector<unsigned char> vecValues;  /* page-major, then row, then byte */
-    std::vector<unsigned char> vecValid;   /* same shape; non-zero = valid */
+    int32_t iLastByte;                    /* bytes per row minus 1 */
+    int32_t iLastRow;                     /* rows per page minus 1 */
+    int32_t iPageCount;                   /* pages, numbered 1..iPageCount */
+    std::vector<unsigned char> vecValues; /* page-major, then row, then byte */
+    std::vector<unsigned char> vecValid;  /* same shape; non-zero = valid */
 };
 
 #endif

@@ -22,9 +22,9 @@
 
 /* Number format of the text conversions (passed as a 32-bit integer). */
 enum FormatEnum : int32_t {
-    FORMAT_DEC = 0,  /* decimal digits */
-    FORMAT_HEX = 1,  /* hexadecimal digits, upper case, no prefix */
-    FORMAT_BIN = 2   /* binary digits '0' and '1' */
+    FORMAT_DEC = 0, /* decimal digits */
+    FORMAT_HEX = 1, /* hexadecimal digits, upper case, no prefix */
+    FORMAT_BIN = 2  /* binary digits '0' and '1' */
 };
 
 class TARNBUS_EXPORT UL64Class {
@@ -66,7 +66,10 @@ public:
 #if ULONG_MAX > 0xFFFFFFFFul
     /* Where long has 64 bits, a long or unsigned long fits neither 32-bit form better than the other;
      * these add it whole, modulo 2^64, as the 32-bit forms do within their range. */
-    UL64Class operator+(long lValue) const { return *this + static_cast<unsigned long>(lValue); }
+    UL64Class operator+(long lValue) const
+    {
+        return *this + static_cast<unsigned long>(lValue);
+    }
     UL64Class operator+(unsigned long ulValue) const
     {
         return *this + UL64Class(static_cast<uint32_t>(ulValue >> 32), static_cast<uint32_t>(ulValue));
@@ -103,9 +106,9 @@ public:
     static std::string strBin2Str(uint32_t ulHigh, uint32_t ulLow, unsigned char ucDigits, bool bMsbFirst);
 
 private:
-    uint32_t ulValueH;  /* bits 32..63 */
-    uint32_t ulValueL;  /* bits 0..31 */
-    int32_t iBitCount;  /* significant bits, 1..64 */
+    uint32_t ulValueH; /* bits 32..63 */
+    uint32_t ulValueL; /* bits 0..31 */
+    int32_t iBitCount; /* significant bits, 1..64 */
 };
 
 #endif

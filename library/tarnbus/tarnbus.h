@@ -25,28 +25,28 @@ extern "C" {
 
 /* Result of every library operation. Two names are cut at 22 characters on purpose. */
 typedef enum BissEnum {
-    BISS_OK = 0,                 /* success */
-    BISS_INVALID_HANDLE = 1,     /* the handle's slot is not open; also: no free handle (OpenInterface) */
-    BISS_INVALID_INTERFACE = 2,  /* interface kind above 5, or no interface active */
-    BISS_INTERFACE_NOT_FOU = 3,  /* the driver library of the selected kind cannot be loaded */
-    BISS_MASTERCOMM_FAILED = 4,  /* a transfer with the master chip failed or read back another value */
-    BISS_INVALID_MASTERADR = 5,  /* parallel-port kinds: master register address above 255 */
-    BISS_INVALID_MASTERDAT = 6,  /* parallel-port kinds: master register data above 255 */
-    BISS_INVALID_PARAMETER = 7,  /* bad item, slave index, count or pointer */
-    BISS_INIT_FAILED = 8,        /* a time limit of InitBissComm ran out */
-    BISS_TIMEOUT = 9,            /* slave and sensor transfers */
-    BISS_REGERROR = 10,          /* slave register transfers in register mode C */
-    BISS_COMM_FAILED = 11        /* slave and sensor transfers: no or incomplete answer */
+    BISS_OK = 0,                /* success */
+    BISS_INVALID_HANDLE = 1,    /* the handle's slot is not open; also: no free handle (OpenInterface) */
+    BISS_INVALID_INTERFACE = 2, /* interface kind above 5, or no interface active */
+    BISS_INTERFACE_NOT_FOU = 3, /* the driver library of the selected kind cannot be loaded */
+    BISS_MASTERCOMM_FAILED = 4, /* a transfer with the master chip failed or read back another value */
+    BISS_INVALID_MASTERADR = 5, /* parallel-port kinds: master register address above 255 */
+    BISS_INVALID_MASTERDAT = 6, /* parallel-port kinds: master register data above 255 */
+    BISS_INVALID_PARAMETER = 7, /* bad item, slave index, count or pointer */
+    BISS_INIT_FAILED = 8,       /* a time limit of InitBissComm ran out */
+    BISS_TIMEOUT = 9,           /* slave and sensor transfers */
+    BISS_REGERROR = 10,         /* slave register transfers in register mode C */
+    BISS_COMM_FAILED = 11       /* slave and sensor transfers: no or incomplete answer */
 } BissEnum;
 
 /* Adapter kinds. */
 typedef enum InterfaceEnum {
     INTERFACE_NONE = 0,
-    INTERFACE_LPT1 = 1,  /* parallel port, bus cycle variant 1 */
-    INTERFACE_LPT2 = 2,  /* parallel port, bus cycle variant 2 */
-    INTERFACE_LPT3 = 3,  /* parallel port, bit-serial */
-    INTERFACE_USB = 4,   /* FTDI USB adapter in MPSSE mode */
-    INTERFACE_SY2D = 5   /* probed only; has no transport */
+    INTERFACE_LPT1 = 1, /* parallel port, bus cycle variant 1 */
+    INTERFACE_LPT2 = 2, /* parallel port, bus cycle variant 2 */
+    INTERFACE_LPT3 = 3, /* parallel port, bit-serial */
+    INTERFACE_USB = 4,  /* FTDI USB adapter in MPSSE mode */
+    INTERFACE_SY2D = 5  /* probed only; has no transport */
 } InterfaceEnum;
 
 /* Version of the detected master chip. */
@@ -59,28 +59,28 @@ typedef enum MasterVersionEnum {
 /* Master configuration items (SetMasterConfig, GetMasterConfig). Items marked "per slave" hold one
  * value for each slave index 0..7. */
 typedef enum MasterConfigEnum {
-    MC_LPT_MODE = 0,          /* cycle start mode of the cycle steps: 0 single, 1 automatic, 2 stop */
-    MC_F5_BIT0 = 1,           /* layout 2: register 0xF5 = value & 1 */
-    MC_E5_LOW_BITS = 2,       /* layout 1: register 0xE5 = value & 7 */
-    MC_DATA1_LENGTH = 3,      /* per slave: length of data word 1, 1..64, 0 = off */
-    MC_DATA1_CRCPOLY = 4,     /* per slave: CRC polynomial of data word 1 (reads back odd) */
-    MC_DATA1_BIT7 = 5,        /* per slave, bool */
-    MC_DATA2_LENGTH = 6,      /* per slave: length of data word 2, 1..64, 0 = off */
-    MC_DATA2_CRCPOLY = 7,     /* per slave: CRC polynomial of data word 2 (reads back odd) */
-    MC_DATA2_BIT7 = 8,        /* per slave, bool */
-    MC_STORED_9 = 9,          /* starts at 1; not written to the master */
-    MC_DATA1_FLAG_A = 10,     /* per slave, bool */
-    MC_DATA2_FLAG_A = 11,     /* per slave, bool */
-    MC_SLAVE_MODE_C = 12,     /* per slave, bool: slave registers by register mode C instead of B */
-    MC_DATA1_FLAG_B = 13,     /* per slave, bool */
-    MC_DATA2_FLAG_B_BOTH = 14,/* per slave: sets items 15 and 16; reads item 15 */
-    MC_DATA2_FLAG_B = 15,     /* per slave, bool */
-    MC_STORED_16 = 16,        /* per slave, bool; stored only */
-    MC_E5_BIT0 = 17,          /* bool: layout 2b register 0xE5 */
-    MC_EC_VALUE = 18,         /* layout 2b: register 0xEC */
-    MC_STORED_19 = 19,        /* per slave, 8 bits; stored only */
-    MC_E6_LOW5 = 20,          /* layout 2: bits 4..0 of register 0xE6 */
-    MC_E6_HIGH3 = 21          /* layout 2: bits 7..5 of register 0xE6 */
+    MC_LPT_MODE = 0,           /* cycle start mode of the cycle steps: 0 single, 1 automatic, 2 stop */
+    MC_F5_BIT0 = 1,            /* layout 2: register 0xF5 = value & 1 */
+    MC_E5_LOW_BITS = 2,        /* layout 1: register 0xE5 = value & 7 */
+    MC_DATA1_LENGTH = 3,       /* per slave: length of data word 1, 1..64, 0 = off */
+    MC_DATA1_CRCPOLY = 4,      /* per slave: CRC polynomial of data word 1 (reads back odd) */
+    MC_DATA1_BIT7 = 5,         /* per slave, bool */
+    MC_DATA2_LENGTH = 6,       /* per slave: length of data word 2, 1..64, 0 = off */
+    MC_DATA2_CRCPOLY = 7,      /* per slave: CRC polynomial of data word 2 (reads back odd) */
+    MC_DATA2_BIT7 = 8,         /* per slave, bool */
+    MC_STORED_9 = 9,           /* starts at 1; not written to the master */
+    MC_DATA1_FLAG_A = 10,      /* per slave, bool */
+    MC_DATA2_FLAG_A = 11,      /* per slave, bool */
+    MC_SLAVE_MODE_C = 12,      /* per slave, bool: slave registers by register mode C instead of B */
+    MC_DATA1_FLAG_B = 13,      /* per slave, bool */
+    MC_DATA2_FLAG_B_BOTH = 14, /* per slave: sets items 15 and 16; reads item 15 */
+    MC_DATA2_FLAG_B = 15,      /* per slave, bool */
+    MC_STORED_16 = 16,         /* per slave, bool; stored only */
+    MC_E5_BIT0 = 17,           /* bool: layout 2b register 0xE5 */
+    MC_EC_VALUE = 18,          /* layout 2b: register 0xEC */
+    MC_STORED_19 = 19,         /* per slave, 8 bits; stored only */
+    MC_E6_LOW5 = 20,           /* layout 2: bits 4..0 of register 0xE6 */
+    MC_E6_HIGH3 = 21           /* layout 2: bits 7..5 of register 0xE6 */
 } MasterConfigEnum;
 
 /* Every pointer argument below must be valid; a null pointer gives BISS_INVALID_PARAMETER and nothing
@@ -152,14 +152,15 @@ TARNBUS_EXPORT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle);
  * many bytes; BISS_MASTERCOMM_FAILED or BISS_INVALID_INTERFACE when the master itself cannot be reached.
  * A busy master is stopped before a transfer starts; every wait gives up after one second.
  */
-TARNBUS_EXPORT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId,
-                                                     uint32_t ulAddress, uint32_t *pulCount, uint8_t *pucData);
+TARNBUS_EXPORT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
+                                                     uint32_t ulSlaveId, uint32_t ulAddress,
+                                                     uint32_t *pulCount, uint8_t *pucData);
 /* As ReadSlaveRegister, writing. With a count of 1 and ucMask other than 0xFF only the bits set in ucMask
  * are taken from pucData[0]; the register is read first and pucData[0] receives the merged byte that is
  * written. Otherwise ucMask is ignored and whole bytes are written. */
-TARNBUS_EXPORT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId,
-                                                      uint32_t ulAddress, uint32_t *pulCount, uint8_t *pucData,
-                                                      uint8_t ucMask);
+TARNBUS_EXPORT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
+                                                      uint32_t ulSlaveId, uint32_t ulAddress,
+                                                      uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
 
 #ifdef __cplusplus
 }

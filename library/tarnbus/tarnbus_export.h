@@ -3,16 +3,16 @@
 #define TARNBUS_EXPORT_H
 
 #if defined(_WIN32)
-#  if defined(TARNBUS_BUILDING)
-#    define TARNBUS_EXPORT __declspec(dllexport)
-#  else
-#    define TARNBUS_EXPORT __declspec(dllimport)
-#  endif
-/* Flat functions keep the standard Windows calling convention (callee pops its arguments). */
-#  define TARNBUS_API __stdcall
+#if defined(TARNBUS_BUILDING)
+#define TARNBUS_EXPORT __declspec(dllexport)
 #else
-#  define TARNBUS_EXPORT __attribute__((visibility("default")))
-#  define TARNBUS_API
+#define TARNBUS_EXPORT __declspec(dllimport)
+#endif
+/* Flat functions keep the standard Windows calling convention (callee pops its arguments). */
+#define TARNBUS_API __stdcall
+#else
+#define TARNBUS_EXPORT __attribute__((visibility("default")))
+#define TARNBUS_API
 #endif
 
 #endif

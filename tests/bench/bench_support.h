@@ -31,7 +31,9 @@ public:
     {
         tbsim_counters end;
         tbsim_get_counters(&end);
-        auto avg = [](uint64_t ull) { return benchmark::Counter(double(ull), benchmark::Counter::kAvgIterations); };
+        auto avg = [](uint64_t ull) {
+            return benchmark::Counter(double(ull), benchmark::Counter::kAvgIterations);
+        };
         state.counters["dev_writes"] = avg(end.writes - start.writes);
         state.counters["dev_reads"] = avg(end.reads - start.reads);
         state.counters["bytes_out"] = avg(end.bytes_written - start.bytes_written);

@@ -15,20 +15,44 @@ std::deque<uint8_t> dequeRx;
 int iDevice;
 } // namespace
 
-FAKE_EXPORT void fake_ftd2xx_set(uint8_t ucAddress, uint8_t ucValue) { aucRegisters[ucAddress] = ucValue; }
+FAKE_EXPORT void fake_ftd2xx_set(uint8_t ucAddress, uint8_t ucValue)
+{
+    aucRegisters[ucAddress] = ucValue;
+}
 FAKE_EXPORT void fake_ftd2xx_reset()
 {
     std::memset(aucRegisters, 0, sizeof aucRegisters);
     dequeRx.clear();
 }
 
-FAKE_EXPORT FT_STATUS FT_Open(int, FT_HANDLE *pHandle) { return *pHandle = &iDevice, FT_OK; }
-FAKE_EXPORT FT_STATUS FT_Close(FT_HANDLE) { return FT_OK; }
-FAKE_EXPORT FT_STATUS FT_Purge(FT_HANDLE, ULONG) { return dequeRx.clear(), FT_OK; }
-FAKE_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE, ULONG, ULONG) { return FT_OK; }
-FAKE_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE, UCHAR) { return FT_OK; }
-FAKE_EXPORT FT_STATUS FT_SetBitMode(FT_HANDLE, UCHAR, UCHAR) { return FT_OK; }
-FAKE_EXPORT FT_STATUS FT_EE_Read(FT_HANDLE, FT_PROGRAM_DATA *) { return FT_OK; }
+FAKE_EXPORT FT_STATUS FT_Open(int, FT_HANDLE *pHandle)
+{
+    return *pHandle = &iDevice, FT_OK;
+}
+FAKE_EXPORT FT_STATUS FT_Close(FT_HANDLE)
+{
+    return FT_OK;
+}
+FAKE_EXPORT FT_STATUS FT_Purge(FT_HANDLE, ULONG)
+{
+    return dequeRx.clear(), FT_OK;
+}
+FAKE_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE, ULONG, ULONG)
+{
+    return FT_OK;
+}
+FAKE_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE, UCHAR)
+{
+    return FT_OK;
+}
+FAKE_EXPORT FT_STATUS FT_SetBitMode(FT_HANDLE, UCHAR, UCHAR)
+{
+    return FT_OK;
+}
+FAKE_EXPORT FT_STATUS FT_EE_Read(FT_HANDLE, FT_PROGRAM_DATA *)
+{
+    return FT_OK;
+}
 
 FAKE_EXPORT FT_STATUS FT_Write(FT_HANDLE, void *pBuffer, DWORD ulCount, DWORD *pulWritten)
 {

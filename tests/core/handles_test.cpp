@@ -17,12 +17,16 @@ std::vector<int32_t> vecAllResults(uint32_t ulHandle)
 {
     uint32_t ulValue = 0x5A5A5A5A, ulCount = 1;
     uint8_t ucData = 0x77;
-    std::vector<int32_t> vec = {
-        WriteMaster(ulHandle, 0xE2, 1, 0xFFFFFFFF), ReadMaster(ulHandle, 0xE2, &ulValue),
-        SetMasterConfig(ulHandle, 0, MC_DATA1_LENGTH, 24), GetMasterConfig(ulHandle, 0, MC_DATA1_LENGTH, &ulValue),
-        WriteMasterConfig(ulHandle, 1), ReadMasterConfig(ulHandle), InitBissComm(ulHandle),
-        ReadSlaveRegister(ulHandle, 0, 0, 32, &ulCount, &ucData),
-        WriteSlaveRegister(ulHandle, 0, 0, 0, &ulCount, &ucData, 0xFF), CloseInterface(ulHandle)};
+    std::vector<int32_t> vec = {WriteMaster(ulHandle, 0xE2, 1, 0xFFFFFFFF),
+                                ReadMaster(ulHandle, 0xE2, &ulValue),
+                                SetMasterConfig(ulHandle, 0, MC_DATA1_LENGTH, 24),
+                                GetMasterConfig(ulHandle, 0, MC_DATA1_LENGTH, &ulValue),
+                                WriteMasterConfig(ulHandle, 1),
+                                ReadMasterConfig(ulHandle),
+                                InitBissComm(ulHandle),
+                                ReadSlaveRegister(ulHandle, 0, 0, 32, &ulCount, &ucData),
+                                WriteSlaveRegister(ulHandle, 0, 0, 0, &ulCount, &ucData, 0xFF),
+                                CloseInterface(ulHandle)};
     EXPECT_EQ(0x5A5A5A5Au, ulValue);
     EXPECT_EQ(0x77, ucData);
     return vec;
@@ -71,7 +75,8 @@ TEST_F(HandleTest, KindsThatCannotWorkNeverReportSuccess)
     EXPECT_EQ(BISS_INVALID_INTERFACE, InitBissComm(hNoDriver));
 
     const uint32_t hBad = ulOpen(7, BISS_INVALID_INTERFACE);
-    EXPECT_EQ(BISS_INVALID_INTERFACE, WriteMaster(hBad, 0xE2, 1, 0xFFFFFFFF)) << "no interface is left selected";
+    EXPECT_EQ(BISS_INVALID_INTERFACE, WriteMaster(hBad, 0xE2, 1, 0xFFFFFFFF))
+        << "no interface is left selected";
 
     setenv("TARNBUS_DLPORTIO", "/nonexistent/libdlportio.so", 1);
     const uint32_t hLpt = ulOpen(INTERFACE_LPT2, BISS_INTERFACE_NOT_FOU, "0x278");
@@ -123,7 +128,8 @@ TEST_F(HandleTest, FreshHandleHoldsTheStartingConfiguration)
         for (uint32_t ulItem = 0; ulItem < 22; ++ulItem) {
             uint32_t ulValue = 0xFFFF;
             ASSERT_EQ(BISS_OK, GetMasterConfig(h, ulSlave, ulItem, &ulValue));
-            const bool bOne = ulItem == MC_DATA1_CRCPOLY || ulItem == MC_DATA2_CRCPOLY || ulItem == MC_STORED_9;
+            const bool bOne =
+                ulItem == MC_DATA1_CRCPOLY || ulItem == MC_DATA2_CRCPOLY || ulItem == MC_STORED_9;
             EXPECT_EQ(bOne ? 1u : 0u, ulValue) << "slave " << ulSlave << " item " << ulItem;
         }
     uint32_t ulValue = 0xABCD;

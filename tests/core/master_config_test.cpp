@@ -17,23 +17,35 @@ protected:
     static void vSetItems(uint32_t h)
     {
         for (uint32_t i = 0; i < 8; ++i)
-            for (auto [ulItem, ulValue] : std::vector<std::pair<uint32_t, uint32_t>>{
-                     {MC_DATA1_LENGTH, i == 0 ? 24 : i}, {MC_DATA1_CRCPOLY, 0x43}, {MC_DATA1_BIT7, i == 0},
-                     {MC_DATA2_LENGTH, i == 1 ? 0 : 16}, {MC_DATA2_CRCPOLY, 0x0B}, {MC_DATA2_BIT7, i == 2},
-                     {MC_DATA1_FLAG_A, i == 3}, {MC_DATA2_FLAG_A, i == 5}, {MC_DATA1_FLAG_B, i == 6},
-                     {MC_DATA2_FLAG_B, i == 7}})
+            for (auto [ulItem, ulValue] :
+                 std::vector<std::pair<uint32_t, uint32_t>>{{MC_DATA1_LENGTH, i == 0 ? 24 : i},
+                                                            {MC_DATA1_CRCPOLY, 0x43},
+                                                            {MC_DATA1_BIT7, i == 0},
+                                                            {MC_DATA2_LENGTH, i == 1 ? 0 : 16},
+                                                            {MC_DATA2_CRCPOLY, 0x0B},
+                                                            {MC_DATA2_BIT7, i == 2},
+                                                            {MC_DATA1_FLAG_A, i == 3},
+                                                            {MC_DATA2_FLAG_A, i == 5},
+                                                            {MC_DATA1_FLAG_B, i == 6},
+                                                            {MC_DATA2_FLAG_B, i == 7}})
                 ASSERT_EQ(BISS_OK, SetMasterConfig(h, i, ulItem, ulValue));
-        for (auto [ulItem, ulValue] : std::vector<std::pair<uint32_t, uint32_t>>{
-                 {MC_E5_LOW_BITS, 0x0D}, {MC_F5_BIT0, 3}, {MC_E6_LOW5, 0x24}, {MC_E6_HIGH3, 0x0A},
-                 {MC_EC_VALUE, 0x5C}, {MC_E5_BIT0, 7}})
+        for (auto [ulItem, ulValue] : std::vector<std::pair<uint32_t, uint32_t>>{{MC_E5_LOW_BITS, 0x0D},
+                                                                                 {MC_F5_BIT0, 3},
+                                                                                 {MC_E6_LOW5, 0x24},
+                                                                                 {MC_E6_HIGH3, 0x0A},
+                                                                                 {MC_EC_VALUE, 0x5C},
+                                                                                 {MC_E5_BIT0, 7}})
             ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, ulItem, ulValue));
     }
 
     // The writes vSetItems should give: layout 1, 2a (revision 0) or 2b, for the first uiSlaves slaves.
     static std::string strExpected(int iLayout, unsigned uiSlaves)
     {
-        auto ucLength = [](unsigned uiLength, bool bFlag) { return (uiLength ? uiLength + 63 : 0) + (bFlag ? 0x80 : 0); };
-        std::string str = iLayout == 1 ? strAccess(0xE5, 0x05) : strAccess(0xF5, 0x01) + strAccess(0xE6, 0x44);
+        auto ucLength = [](unsigned uiLength, bool bFlag) {
+            return (uiLength ? uiLength + 63 : 0) + (bFlag ? 0x80 : 0);
+        };
+        std::string str =
+            iLayout == 1 ? strAccess(0xE5, 0x05) : strAccess(0xF5, 0x01) + strAccess(0xE6, 0x44);
         for (unsigned i = 0; i < uiSlaves; ++i) {
             const unsigned uiLength1 = i == 0 ? 24 : i, uiLength2 = i == 1 ? 0 : 16;
             if (iLayout == 1) {
@@ -48,7 +60,8 @@ protected:
                    strAccess(0xC3 + 4 * i, 0x05 + (i == 2 ? 0x80 : 0));
             // Word-2 flags in the even bits, word-1 flags in the odd: slave 3 word 1, slave 5 word 2.
             if (b2b)
-                str += strAccess(0xEC, 0x5C) + strAccess(0xED, 0x80) + strAccess(0xEE, 0x04) + strAccess(0xE5, 0x01);
+                str += strAccess(0xEC, 0x5C) + strAccess(0xED, 0x80) + strAccess(0xEE, 0x04) +
+                       strAccess(0xE5, 0x01);
         }
         return str.substr(1);
     }
@@ -61,14 +74,20 @@ TEST_F(MasterConfigTest, ItemsReadBackAsStored)
     ASSERT_EQ(BISS_OK, SetMasterConfig(h, 2, MC_DATA2_FLAG_B_BOTH, 1));
     EXPECT_EQ(0x43u, ulGet(h, 1, MC_DATA2_CRCPOLY)) << "the polynomial's lowest bit is implied";
     EXPECT_EQ((std::vector<uint32_t>{1, 1, 1}),
-              (std::vector<uint32_t>{ulGet(h, 2, MC_DATA2_FLAG_B), ulGet(h, 2, MC_STORED_16), ulGet(h, 2, MC_DATA2_FLAG_B_BOTH)}));
+              (std::vector<uint32_t>{ulGet(h, 2, MC_DATA2_FLAG_B), ulGet(h, 2, MC_STORED_16),
+                                     ulGet(h, 2, MC_DATA2_FLAG_B_BOTH)}));
 }
 
 // For each kind of master: the registers written and verified, nothing sent again unforced, and the
 // configuration read back by another handle.
 TEST_F(MasterConfigTest, EachLayoutWritesItsRegistersAndReadsThemBack)
 {
-    struct Master { int iVersion; uint8_t ucId, ucRevision; int iLayout; unsigned uiSlaves; };
+    struct Master {
+        int iVersion;
+        uint8_t ucId, ucRevision;
+        int iLayout;
+        unsigned uiSlaves;
+    };
     for (const Master &m : {Master{1, 0x3F, 0, 1, 8}, Master{2, 0x81, 0, 2, 8}, Master{2, 0x81, 1, 3, 8},
                             Master{2, 0x83, 0, 2, 3}}) {
         SCOPED_TRACE(testing::Message() << "layout " << m.iLayout << " id " << int(m.ucId));
@@ -82,7 +101,10 @@ TEST_F(MasterConfigTest, EachLayoutWritesItsRegistersAndReadsThemBack)
         EXPECT_EQ(strExpected(m.iLayout, m.uiSlaves), strWrites());
         std::string strReadBack; // each write read back at once: "WF5 RF5 WE6 RE6 ..."
         for (size_t i = 0; i < strWrites().size(); i += 6)
-            strReadBack.append(i ? " W" : "W").append(strWrites(), i, 2).append(" R").append(strWrites(), i, 2);
+            strReadBack.append(i ? " W" : "W")
+                .append(strWrites(), i, 2)
+                .append(" R")
+                .append(strWrites(), i, 2);
         EXPECT_EQ(strReadBack, strSteps());
         tbsim_clear_logs();
         ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 0));
@@ -98,16 +120,21 @@ TEST_F(MasterConfigTest, EachLayoutWritesItsRegistersAndReadsThemBack)
         if (m.iLayout == 1)
             vecItems.push_back(MC_E5_LOW_BITS);
         else
-            vecItems.insert(vecItems.end(), {MC_F5_BIT0, MC_E6_LOW5, MC_E6_HIGH3, MC_DATA1_FLAG_A, MC_DATA2_FLAG_A});
+            vecItems.insert(vecItems.end(),
+                            {MC_F5_BIT0, MC_E6_LOW5, MC_E6_HIGH3, MC_DATA1_FLAG_A, MC_DATA2_FLAG_A});
         if (m.iLayout == 3)
             vecItems.insert(vecItems.end(), {MC_DATA1_FLAG_B, MC_DATA2_FLAG_B, MC_E5_BIT0, MC_EC_VALUE});
         auto ulHeld = [](uint32_t ulItem, uint32_t ulValue) {
-            return ulValue & (ulItem == MC_F5_BIT0 ? 1 : ulItem == MC_E6_LOW5 ? 0x1F : ulItem == MC_E6_HIGH3 ? 7
-                                                          : ulItem == MC_E5_LOW_BITS ? 7 : ~0u);
+            return ulValue & (ulItem == MC_F5_BIT0       ? 1
+                              : ulItem == MC_E6_LOW5     ? 0x1F
+                              : ulItem == MC_E6_HIGH3    ? 7
+                              : ulItem == MC_E5_LOW_BITS ? 7
+                                                         : ~0u);
         };
         for (uint32_t ulItem : vecItems)
             for (uint32_t i = 0; i < m.uiSlaves; ++i)
-                EXPECT_EQ(ulHeld(ulItem, ulGet(hSet, i, ulItem)), ulGet(hRead, i, ulItem)) << "slave " << i << " item " << ulItem;
+                EXPECT_EQ(ulHeld(ulItem, ulGet(hSet, i, ulItem)), ulGet(hRead, i, ulItem))
+                    << "slave " << i << " item " << ulItem;
     }
 }
 
@@ -128,7 +155,8 @@ TEST_F(MasterConfigTest, UnforcedWritesOnlyWhatChangedAndRetriesWhatFailed)
     EXPECT_EQ(BISS_MASTERCOMM_FAILED, WriteMasterConfig(h, 0));
     EXPECT_EQ("C0=00 EC=FF", strWrites());
     tbsim_clear_logs();
-    EXPECT_EQ(BISS_MASTERCOMM_FAILED, WriteMasterConfig(h, 0)) << "a register that failed is not taken as done";
+    EXPECT_EQ(BISS_MASTERCOMM_FAILED, WriteMasterConfig(h, 0))
+        << "a register that failed is not taken as done";
     EXPECT_EQ("EC=FF", strWrites());
 }
 
@@ -156,7 +184,8 @@ TEST_F(MasterConfigTest, StartUpFailures)
     tbsim_clear_logs();
     EXPECT_EQ(BISS_MASTERCOMM_FAILED, InitBissComm(h));
     EXPECT_EQ("F4=10", strWrites().substr(0, 5));
-    EXPECT_EQ(0x80, tbsim_master_get(0xF4)) << "stopped at the end (a second of polling may overflow the log)";
+    EXPECT_EQ(0x80, tbsim_master_get(0xF4))
+        << "stopped at the end (a second of polling may overflow the log)";
     tbsim_set_fault(TBSIM_INSTRUCTION_NOT_TAKEN, 0, 0);
 
     tbsim_set_fault(TBSIM_NO_EOT, 1, 0);

@@ -23,8 +23,9 @@ TEST_F(UsbTransportTest, OpeningSetsUpTheDeviceThenDetectsAndTestsTheMaster)
     tbsim_master_set(0xE2, 0x35);
     ulOpen();
     const auto vecAll = vecCalls();
-    const std::vector<std::string> vecSetup = {"FT_Open", "FT_SetLatencyTimer", "FT_SetBitMode", "FT_SetBitMode",
-                                               "FT_SetTimeouts", "FT_Write", "FT_Purge", "FT_EE_Read"};
+    const std::vector<std::string> vecSetup = {"FT_Open",       "FT_SetLatencyTimer", "FT_SetBitMode",
+                                               "FT_SetBitMode", "FT_SetTimeouts",     "FT_Write",
+                                               "FT_Purge",      "FT_EE_Read"};
     ASSERT_GT(vecAll.size(), vecSetup.size());
     for (size_t i = 0; i < vecSetup.size(); ++i)
         EXPECT_EQ(vecSetup[i], vecAll[i].first) << i;
@@ -54,8 +55,10 @@ TEST_F(UsbTransportTest, EachAccessIsOneFrameWithTheLowByteOfAddressAndData)
     EXPECT_EQ(0x12u, ulValue);
     const auto vecAll = vecCalls();
     ASSERT_EQ(3u, vecAll.size());
-    EXPECT_EQ((Bytes{0x80, 0x10, 0x1B, 0x11, 0x02, 0x00, 0x02, 0xE2, 0x12, 0x80, 0x18, 0x1B}), vecAll[0].second);
-    EXPECT_EQ((Bytes{0x80, 0x10, 0x1B, 0x35, 0x02, 0x00, 0x03, 0xE2, 0x00, 0x80, 0x18, 0x1B, 0x87}), vecAll[1].second);
+    EXPECT_EQ((Bytes{0x80, 0x10, 0x1B, 0x11, 0x02, 0x00, 0x02, 0xE2, 0x12, 0x80, 0x18, 0x1B}),
+              vecAll[0].second);
+    EXPECT_EQ((Bytes{0x80, 0x10, 0x1B, 0x35, 0x02, 0x00, 0x03, 0xE2, 0x00, 0x80, 0x18, 0x1B, 0x87}),
+              vecAll[1].second);
     EXPECT_EQ("FT_Read", vecAll[2].first);
 
     // A mask keeps the register's other bits: one read, one write.

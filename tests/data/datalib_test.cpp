@@ -10,14 +10,15 @@ TEST(Datalib, ShapeIndexCheckAndCopies)
 {
     DatalibClass image(4, 2, 3);
     for (int i = 0; i < 3 * 2 * 4; ++i)
-        ASSERT_TRUE(image.ucGetValue(1 + i / 8, i / 4 % 2, i % 4) == 0 && image.bIfValid(1 + i / 8, i / 4 % 2, i % 4));
+        ASSERT_TRUE(image.ucGetValue(1 + i / 8, i / 4 % 2, i % 4) == 0 &&
+                    image.bIfValid(1 + i / 8, i / 4 % 2, i % 4));
     EXPECT_THROW(image.ucGetValue(0, 0, 0), bool);
     EXPECT_THROW(image.bIfValid(4, 0, 0), bool);
     EXPECT_THROW(image.vSetValue(1, 2, 0, 1), bool);
     EXPECT_THROW(image.vSetValid(4, false), bool);
 
-    image.vSetValue(3, 0xAB);     // page 1, row 0
-    image.vSetValue(1, 2, 0xCD);  // page 1
+    image.vSetValue(3, 0xAB);    // page 1, row 0
+    image.vSetValue(1, 2, 0xCD); // page 1
     image.vSetValid(1, 2, false);
     EXPECT_TRUE(image.ucGetValue(1, 0, 3) == 0xAB && image.ucGetValue(1, 1, 2) == 0xCD);
     EXPECT_TRUE(!image.bIfValid(1, 1, 2) && image.bIfValid(2, 1, 2));
@@ -38,7 +39,7 @@ TEST(Datalib, FieldsRunDownAcrossBytes)
 {
     DatalibClass image(8, 1, 1);
     unsigned char ucLast = 0xFF;
-    EXPECT_EQ(image.ucSetValue(1, 0, 5, 7, 16, 0x1234), 4);  // a plain number is the value
+    EXPECT_EQ(image.ucSetValue(1, 0, 5, 7, 16, 0x1234), 4); // a plain number is the value
     EXPECT_TRUE(image.ucGetValue(5) == 0x12 && image.ucGetValue(4) == 0x34);
     EXPECT_TRUE(image.ullGetValue(1, 0, 5, 7, 16, &ucLast) == 0x1234u && ucLast == 4);
     EXPECT_EQ(image.ucSetValue(1, 0, 3, 5, 4, UL64Class(0, 0xF)), 3);
@@ -66,13 +67,13 @@ TEST(Datalib, Crc)
     DatalibClass image(9, 1, 1);
     image.vSetValue(0, 0x80);
     EXPECT_EQ(image.uiCalculateCRC(0, 0, 0x43), 0x0Au);
-    EXPECT_EQ(image.uiCalculateCRC(1, 0, 0x43), 0u);  // empty range
+    EXPECT_EQ(image.uiCalculateCRC(1, 0, 0x43), 0u); // empty range
     for (int i = 0; i < 9; ++i)
         image.vSetValue(i, static_cast<unsigned char>('1' + i));
     // x^8 + x^2 + x + 1, no reflection or inversion: 0xF4 over "123456789"; bits above 15 are
     // ignored and bit 0 always counts.
     EXPECT_EQ(image.uiCalculateCRC(0, 8, 0x10106), 0xF4u);
-    EXPECT_EQ(image.uiCalculateCRC(0, 8, 0), 1u);  // degree 0: the last data bit
+    EXPECT_EQ(image.uiCalculateCRC(0, 8, 0), 1u); // degree 0: the last data bit
     image.vSetValue(8, 0xFE);
     EXPECT_EQ(image.uiCalculateCRC(0, 8, 1), 0u);
     EXPECT_THROW(image.uiCalculateCRC(7, 9, 0x43), bool);

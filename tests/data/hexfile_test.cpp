@@ -41,7 +41,8 @@ void vExpectBytes(const DatalibClass &image, int iRow, int iFirst, int iLast, bo
 {
     for (int b = iFirst; b <= iLast; ++b)
         EXPECT_TRUE(image.ucGetValue(1, iRow, b) == (bValid ? (uSeed + b) & 0xFF : 0) &&
-                    image.bIfValid(1, iRow, b) == bValid) << "row " << iRow << " byte " << b;
+                    image.bIfValid(1, iRow, b) == bValid)
+            << "row " << iRow << " byte " << b;
 }
 
 class HexFile : public ::testing::Test {
@@ -87,7 +88,7 @@ TEST_F(HexFile, WritesRunsOfValidBytesPerSlotAndReadsWholeRowsBack)
     image.vSetValue(1, 1, 0x70, 0x8E);
     ASSERT_EQ(image.eWriteHexFile(strPath("runs.hex"), 1, 1, 1), HEXFILE_OK);
     EXPECT_EQ(strRead("runs.hex"), strRec(0, 4) + strRec(8, 8) + ":010070008E01\n" + strEnd);
-    ASSERT_EQ(image.eWriteHexFile(strPath("none.hex"), 0, 1, 1), HEXFILE_OK);  // row 0 all invalid
+    ASSERT_EQ(image.eWriteHexFile(strPath("none.hex"), 0, 1, 1), HEXFILE_OK); // row 0 all invalid
     EXPECT_EQ(strRead("none.hex"), strEnd);
 }
 
@@ -109,14 +110,15 @@ TEST_F(HexFile, SkippedBytesComeBackAsInvalidZerosAndBadChecksumsAfterTheRead)
 TEST_F(HexFile, LinesThatDoNotFitStopTheReadWithAFormatError)
 {
     const std::string strFirst = strRec(0x00, 16);
-    const std::pair<std::string, int> cases[] = {  // file, first byte the read must not reach
+    const std::pair<std::string, int> cases[] = {
+        // file, first byte the read must not reach
         {strFirst + ":020000021000EC\n", 0x10},
-        {strFirst + strRec(0x10, 16) + strRec(0x20, 16) + strRec(0x30, 16) + strEnd, 0x40},  // end as 5th line
-        {strFirst + strRec(0x10, 16), 0x20},                                                 // file ends early
-        {strFirst + strRec(0x10, 16).substr(0, 30) + "\n" + strRow(0, 2) + strEnd, 0x10},    // short line
-        {strFirst + strRec(0x18, 9) + strRow(0, 2) + strEnd, 0x10},                          // runs past its slot
+        {strFirst + strRec(0x10, 16) + strRec(0x20, 16) + strRec(0x30, 16) + strEnd, 0x40}, // end as 5th line
+        {strFirst + strRec(0x10, 16), 0x20},                                                // file ends early
+        {strFirst + strRec(0x10, 16).substr(0, 30) + "\n" + strRow(0, 2) + strEnd, 0x10},   // short line
+        {strFirst + strRec(0x18, 9) + strRow(0, 2) + strEnd, 0x10}, // runs past its slot
         {strFirst + strRec(0x80, 16) + strEnd, 0x10},
-        {strFirst + strRec(0x08, 8) + strRow(0, 1) + strEnd, 0x10}};                         // below the slot
+        {strFirst + strRec(0x08, 8) + strRow(0, 1) + strEnd, 0x10}}; // below the slot
     for (const auto &[strText, iUntouched] : cases) {
         DatalibClass image(128, 1, 1);
         image.vSetValue(1, 0, 127, 0xEE);
@@ -153,8 +155,13 @@ TEST_F(HexFile, SrecCatAndObjcopyAgree)
     }
     const std::string strOurs = strPath("ours.hex");
     ASSERT_EQ(image.eWriteHexFile(strOurs, 0, 1, 1), HEXFILE_OK);
-    ASSERT_EQ(std::system(("srec_cat " + strOurs + " -Intel -fill 0xEE 0 0x80 -o " + strPath("s.bin") + " -Binary").c_str()), 0);
-    ASSERT_EQ(std::system(("objcopy -I ihex -O binary --gap-fill 0xEE " + strOurs + " " + strPath("o.bin")).c_str()), 0);
+    ASSERT_EQ(
+        std::system(("srec_cat " + strOurs + " -Intel -fill 0xEE 0 0x80 -o " + strPath("s.bin") + " -Binary")
+                        .c_str()),
+        0);
+    ASSERT_EQ(std::system(
+                  ("objcopy -I ihex -O binary --gap-fill 0xEE " + strOurs + " " + strPath("o.bin")).c_str()),
+              0);
     EXPECT_EQ(strRead("s.bin"), strWant);
     EXPECT_EQ(strRead("o.bin"), strWant);
 
@@ -163,7 +170,9 @@ TEST_F(HexFile, SrecCatAndObjcopyAgree)
     for (int b = 0; b < 128; ++b)
         strBytes.push_back(static_cast<char>(0x5A + b));
     ASSERT_EQ(std::system(("srec_cat " + strFile("row.bin", strBytes) + " -Binary -o " + strPath("row.hex") +
-                           " -Intel -Output_Block_Size 16 -address-length=2").c_str()), 0);
+                           " -Intel -Output_Block_Size 16 -address-length=2")
+                              .c_str()),
+              0);
     ASSERT_EQ(image.eReadHexFile(strPath("row.hex"), 0, 1, 1), HEXFILE_OK);
     vExpectBytes(image, 0, 0, 127, true, 0x5A);
 }

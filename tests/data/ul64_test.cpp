@@ -8,33 +8,52 @@
 
 namespace {
 
-uint64_t u64(const UL64Class &v) { return uint64_t{v.ulGetValueH()} << 32 | v.ulGetValueL(); }
-UL64Class ull(uint64_t w) { return UL64Class(static_cast<uint32_t>(w >> 32), static_cast<uint32_t>(w)); }
+uint64_t u64(const UL64Class &v)
+{
+    return uint64_t{v.ulGetValueH()} << 32 | v.ulGetValueL();
+}
+UL64Class ull(uint64_t w)
+{
+    return UL64Class(static_cast<uint32_t>(w >> 32), static_cast<uint32_t>(w));
+}
 // The bit count shows as the length of the automatic binary text.
-std::size_t uBits(const UL64Class &v) { return v.strGetValue(FORMAT_BIN, 0, true).size(); }
+std::size_t uBits(const UL64Class &v)
+{
+    return v.strGetValue(FORMAT_BIN, 0, true).size();
+}
 
 } // namespace
 
 TEST(UL64, BitCountArithmeticShiftsAndOrder)
 {
     UL64Class a = ull(0xF0000001), b = ull(0x0000AB0000000000), c = ull(0x123456789ABCDEF0);
-    const std::pair<UL64Class, uint64_t> results[] = {
-        {ull(0xFFFFFFFF) + 1, 0x100000000},  {ull(0xFFFFFFFF) + 1u, 0x100000000},
-        {ull(~0ull) + ull(2), 1},             {ull(0) - 1u, ~0ull},
-        {ull(0x500000003) - ull(0x200000004), 0x2FFFFFFFF},
-        {ull(0x300000009) + 0, 0x300000009},  {ull(0x100000000) + INT32_MIN, 0x80000000},
-        {ull(0x300000009) + -10L, 0x2FFFFFFFF}, {ull(0xFFFFFFFF) + 1UL, 0x100000000},
-        {a <<= 4, 0xF00000010},               {a <<= -3, 0xF00000010},
-        {ull(0x12345678) <<= 32, 0x1234567800000000},
-        {b >>= 40, 0xAB},                     {ull(0x100000000) >>= 1, 0x80000000},
-        {c >>= 0, 0x123456789ABCDEF0},        {c >>= 4, 0x0123456789ABCDEF}};
+    const std::pair<UL64Class, uint64_t> results[] = {{ull(0xFFFFFFFF) + 1, 0x100000000},
+                                                      {ull(0xFFFFFFFF) + 1u, 0x100000000},
+                                                      {ull(~0ull) + ull(2), 1},
+                                                      {ull(0) - 1u, ~0ull},
+                                                      {ull(0x500000003) - ull(0x200000004), 0x2FFFFFFFF},
+                                                      {ull(0x300000009) + 0, 0x300000009},
+                                                      {ull(0x100000000) + INT32_MIN, 0x80000000},
+                                                      {ull(0x300000009) + -10L, 0x2FFFFFFFF},
+                                                      {ull(0xFFFFFFFF) + 1UL, 0x100000000},
+                                                      {a <<= 4, 0xF00000010},
+                                                      {a <<= -3, 0xF00000010},
+                                                      {ull(0x12345678) <<= 32, 0x1234567800000000},
+                                                      {b >>= 40, 0xAB},
+                                                      {ull(0x100000000) >>= 1, 0x80000000},
+                                                      {c >>= 0, 0x123456789ABCDEF0},
+                                                      {c >>= 4, 0x0123456789ABCDEF}};
     for (const auto &[v, w] : results)
         EXPECT_EQ(u64(v), w);
 
     // 0 counts as 1 bit; sums and right shifts recompute the count, left shifts keep it.
-    const std::pair<UL64Class, std::size_t> counts[] = {
-        {ull(0), 1}, {ull(0x80000000), 32}, {ull(0x100000000), 33}, {ull(0x8000000000000000), 64},
-        {ull(0xFFFFFFFF) + 1, 33}, {a, 32}, {b, 8}};
+    const std::pair<UL64Class, std::size_t> counts[] = {{ull(0), 1},
+                                                        {ull(0x80000000), 32},
+                                                        {ull(0x100000000), 33},
+                                                        {ull(0x8000000000000000), 64},
+                                                        {ull(0xFFFFFFFF) + 1, 33},
+                                                        {a, 32},
+                                                        {b, 8}};
     for (const auto &[v, n] : counts)
         EXPECT_EQ(uBits(v), n) << u64(v);
 
@@ -57,7 +76,7 @@ TEST(UL64, BitFields)
     };
     for (const Insert &c : {Insert{0, 39, 8, 0xFF, 0xFF00000000}, Insert{0, 33, 4, 0xF, 0x3C0000000},
                             Insert{0xFF00, 7, 8, 0x1AB, 0xFFAB}, Insert{0xFF00, 20, 0, ~0ull, 0xFF00},
-                            Insert{~0ull, 3, 10, 0x0F2, ~0ull - 0xD},  // cut at bit 0, not shifted
+                            Insert{~0ull, 3, 10, 0x0F2, ~0ull - 0xD}, // cut at bit 0, not shifted
                             Insert{~0ull, 47, 40, 0x1200345678, 0xFFFF1200345678FF}}) {
         UL64Class v = ull(c.ullBefore);
         v.vSetValue(c.ucMsb, c.ucLen, ull(c.ullValue));
@@ -73,16 +92,16 @@ TEST(UL64, BitFields)
 TEST(UL64, Texts)
 {
     UL64Class v = ull(0xFFFF);
-    v.vSetValue(std::string("1x2 101"));  // only '1' sets a bit; the count stays
+    v.vSetValue(std::string("1x2 101")); // only '1' sets a bit; the count stays
     EXPECT_TRUE(u64(v) == 0x45 && uBits(v) == 16);
     v.vSetValue(std::string("1000000011") + std::string(30, '0'));
     EXPECT_EQ(u64(v), 0x80C0000000u);
 
     EXPECT_EQ(ull(0x100000023).strGetValue(FORMAT_HEX, 0, true), "100000023");
     EXPECT_EQ(ull(0xF00000001).strGetValue(FORMAT_HEX, 12, true), "000F00000001");
-    EXPECT_EQ(ull(0x23).strGetValue(FORMAT_HEX, -5, true), "23");  // negative: automatic
+    EXPECT_EQ(ull(0x23).strGetValue(FORMAT_HEX, -5, true), "23"); // negative: automatic
     EXPECT_EQ(ull(6).strGetValue(FORMAT_BIN, 0, false), "011");
-    EXPECT_EQ(ull(0x100000005).strGetValue(FORMAT_DEC, 0, true), "5");  // lower half only
+    EXPECT_EQ(ull(0x100000005).strGetValue(FORMAT_DEC, 0, true), "5"); // lower half only
     EXPECT_EQ(UL64Class::strBin2Str(0x5, 0x80000001, 35, true), "1011" + std::string(30, '0') + "1");
 
     EXPECT_EQ(DatalibClass::strValue2Str(255, FORMAT_HEX, 4), "00FF");

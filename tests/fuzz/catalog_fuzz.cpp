@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (ok != quiet.last.isEmpty())
         std::abort();
     // Nothing can come out of fewer bytes than its records take (one record may be cut short).
-    if (static_cast<size_t>(list.Count()) * 37 > size + 37 || static_cast<size_t>(list.Comments.Count()) * 8 > size)
+    if (static_cast<size_t>(list.Count()) * 37 > size + 37 ||
+        static_cast<size_t>(list.Comments.Count()) * 8 > size)
         std::abort();
     quiet.last.clear();
 

@@ -20,11 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *pData, size_t uSize)
         close(iFd);
         return std::string(acTemplate);
     }();
-    std::ofstream(strPath, std::ios::binary).write(reinterpret_cast<const char *>(pData),
-                                                   static_cast<std::streamsize>(uSize));
+    std::ofstream(strPath, std::ios::binary)
+        .write(reinterpret_cast<const char *>(pData), static_cast<std::streamsize>(uSize));
     DatalibClass image(128, 4, 2);
     const HexfileErrorEnum eResult = image.eReadHexFile(strPath, 1, 2, 2);
-    std::remove(strPath.c_str());  // nothing is left behind when the run ends
+    std::remove(strPath.c_str()); // nothing is left behind when the run ends
     if (eResult < HEXFILE_OK || eResult > HEXFILE_STREAM_ERROR || eResult == HEXFILE_END_RECORD)
         std::abort();
     return 0;

@@ -31,8 +31,16 @@ struct CfgBytes {
     CfgBytes &entry(int32_t type, uint32_t base, uint32_t pulses, uint16_t code, uint16_t divider,
                     uint32_t listValue = 0, uint8_t listByte = 0, int64_t spare3 = 0)
     {
-        return i32(type).le(base, 4).le(pulses, 4).le(code, 2).le(divider, 2).i32(-1).i32(0x12345678)
-            .le(listValue, 4).le(static_cast<uint64_t>(spare3), 8).le(listByte, 1);
+        return i32(type)
+            .le(base, 4)
+            .le(pulses, 4)
+            .le(code, 2)
+            .le(divider, 2)
+            .i32(-1)
+            .i32(0x12345678)
+            .le(listValue, 4)
+            .le(static_cast<uint64_t>(spare3), 8)
+            .le(listByte, 1);
     }
 };
 

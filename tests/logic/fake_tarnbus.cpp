@@ -25,7 +25,8 @@ std::vector<const Call *> Library::named(const std::string &name) const
 
 namespace {
 
-int32_t record(const char *name, std::vector<uint32_t> args, uint32_t count = 0, const uint8_t *data = nullptr)
+int32_t record(const char *name, std::vector<uint32_t> args, uint32_t count = 0,
+               const uint8_t *data = nullptr)
 {
     fake::Library &l = fake::lib();
     l.calls.push_back({name, std::chrono::steady_clock::now(), std::move(args), {}, {}, count});
@@ -50,9 +51,18 @@ int32_t OpenInterface(uint32_t ulInterface, const char *strText, uint32_t *, uin
     return r;
 }
 
-int32_t CloseInterface(uint32_t ulHandle) { return record("CloseInterface", {ulHandle}); }
-int32_t InitBissComm(uint32_t ulHandle) { return record("InitBissComm", {ulHandle}); }
-int32_t WriteMasterConfig(uint32_t ulHandle, uint32_t ulForce) { return record("WriteMasterConfig", {ulHandle, ulForce}); }
+int32_t CloseInterface(uint32_t ulHandle)
+{
+    return record("CloseInterface", {ulHandle});
+}
+int32_t InitBissComm(uint32_t ulHandle)
+{
+    return record("InitBissComm", {ulHandle});
+}
+int32_t WriteMasterConfig(uint32_t ulHandle, uint32_t ulForce)
+{
+    return record("WriteMasterConfig", {ulHandle, ulForce});
+}
 
 int32_t SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem, uint32_t ulValue)
 {
@@ -72,7 +82,8 @@ int32_t ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSla
 int32_t WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
                            uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask)
 {
-    return record("WriteSlaveRegister", {ulHandle, ulSelector, ulSlaveId, ulAddress, ucMask}, *pulCount, pucData);
+    return record("WriteSlaveRegister", {ulHandle, ulSelector, ulSlaveId, ulAddress, ucMask}, *pulCount,
+                  pucData);
 }
 
 } // extern "C"

@@ -20,9 +20,9 @@ struct Call {
 
 struct Library {
     std::vector<Call> calls;
-    std::deque<int32_t> results;              // answers in order; 0 once empty
+    std::deque<int32_t> results; // answers in order; 0 once empty
     std::vector<uint8_t> registers = std::vector<uint8_t>(128, 0);
-    int32_t countChange = 0;                  // added to *pulCount by reads
+    int32_t countChange = 0; // added to *pulCount by reads
     std::vector<const Call *> named(const std::string &name) const;
 };
 

@@ -47,7 +47,6 @@ protected:
     int closes[4] = {};
     std::vector<Window *> windows; // owned by the binding
     TBissCom com;                  // freed first
-
 };
 
 TEST_F(Binding, FixedArgumentsAndResultCodes)
@@ -92,7 +91,8 @@ TEST_F(Binding, WriteRegistersStopsAtTheFirstFailedByteAndLogsThemAll)
         EXPECT_EQ(writes[i]->args, (std::vector<uint32_t>{7, 0, 0, 16 + i, 0xFF}));
         EXPECT_EQ(writes[i]->data, std::vector<uint8_t>{bytes[i]});
     }
-    const QRegularExpression line(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d,\\d\\d\\d--> 10: 05 FF DD EF 34 92$"));
+    const QRegularExpression line(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d,\\d\\d\\d--> 10: 05 FF DD EF 34 92$"));
     ASSERT_EQ(windows[0]->lines.size(), 1);
     EXPECT_TRUE(line.match(windows[0]->lines[0]).hasMatch()) << windows[0]->lines[0].toStdString();
 }
@@ -108,7 +108,8 @@ TEST_F(Binding, ReadsLogWhatTheLibraryReportedAndProbesLogTheirCode)
     EXPECT_EQ(plate[23], 0xB7);
     EXPECT_EQ(fake::lib().calls.back().args, (std::vector<uint32_t>{7, 0, 0, 32}));
     EXPECT_EQ(fake::lib().calls.back().count, 24u);
-    const QRegularExpression full(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d,\\d\\d\\d<-- 20:( [0-9A-F]{2}){24}$"));
+    const QRegularExpression full(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d,\\d\\d\\d<-- 20:( [0-9A-F]{2}){24}$"));
     ASSERT_EQ(windows[0]->lines.size(), 1);
     EXPECT_TRUE(full.match(windows[0]->lines[0]).hasMatch()) << windows[0]->lines[0].toStdString();
 

@@ -30,9 +30,12 @@ TEST(CatalogTool, DumpAndBuildGiveTheSameFileBack)
     QTemporaryDir dir;
     CfgBytes f;
     f.header(1, 2, 3).i32(2).comment(42, "Geh\xE4use \"x\"\\\t").comment(-7, "");
-    f.i32(2).entry(42, 2048, 2500, 9, 26, 6000, 2, -1234567890123LL).entry(-3, 0, 0, 31, 0x7FFF, 0xFFFFFFFF, 255);
+    f.i32(2)
+        .entry(42, 2048, 2500, 9, 26, 6000, 2, -1234567890123LL)
+        .entry(-3, 0, 0, 31, 0x7FFF, 0xFFFFFFFF, 255);
     const QString original = WriteTemp(dir, f.b, QStringLiteral("orig.cfg"));
-    const QString text = dir.filePath(QStringLiteral("orig.txt")), again = dir.filePath(QStringLiteral("again.cfg"));
+    const QString text = dir.filePath(QStringLiteral("orig.txt")),
+                  again = dir.filePath(QStringLiteral("again.cfg"));
     ASSERT_EQ(Tool({QStringLiteral("dump"), original, text}), 0);
     { // as an editor that marks UTF-8 files would save it
         const QByteArray dumped = Contents(text);
@@ -45,7 +48,8 @@ TEST(CatalogTool, DumpAndBuildGiveTheSameFileBack)
     EXPECT_TRUE(Contents(text).contains("Geh\xC3\xA4use")); // UTF-8 in the readable form
 
     QString err;
-    const QString broken = WriteTemp(dir, CfgBytes().header().i32(0x7FFFFFFF).b, QStringLiteral("broken.cfg"));
+    const QString broken =
+        WriteTemp(dir, CfgBytes().header().i32(0x7FFFFFFF).b, QStringLiteral("broken.cfg"));
     EXPECT_NE(Tool({QStringLiteral("dump"), broken}, &err), 0);
     EXPECT_TRUE(err.contains(QStringLiteral("more than the file holds"))) << err.toStdString();
 }
@@ -61,7 +65,8 @@ TEST(CatalogTool, RefusesWhatTheProgramCouldNotUse)
         {"entry type=58 base=4096 pulses=1024 code=4", "divider"},
         {"entry type=58 base=4096 pulses=4294967296 code=4 divider=4 colour=3", "pulses"},
     };
-    const QString source = dir.filePath(QStringLiteral("bad.txt")), out = dir.filePath(QStringLiteral("bad.cfg"));
+    const QString source = dir.filePath(QStringLiteral("bad.txt")),
+                  out = dir.filePath(QStringLiteral("bad.cfg"));
     for (const auto &[line, says] : cases) {
         QFile f(source);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -69,7 +74,8 @@ TEST(CatalogTool, RefusesWhatTheProgramCouldNotUse)
         f.close();
         QString err;
         EXPECT_NE(Tool({QStringLiteral("build"), source, out}, &err), 0) << line;
-        EXPECT_TRUE(err.contains(source + QStringLiteral(":4: ")) && err.contains(QLatin1String(says))) << err.toStdString();
+        EXPECT_TRUE(err.contains(source + QStringLiteral(":4: ")) && err.contains(QLatin1String(says)))
+            << err.toStdString();
         EXPECT_FALSE(QFile::exists(out)) << line;
     }
 

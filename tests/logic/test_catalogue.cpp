@@ -56,7 +56,9 @@ TEST_F(Catalogue, FileAndHeaderMessages)
     EXPECT_FALSE(load(CfgBytes().le(0x4352BEBF, 4).header().i32(0).i32(0)));
     EXPECT_EQ(lastError(), QStringLiteral("Wrong file"));
     EXPECT_FALSE(load(CfgBytes().header(2, 0, 0).i32(0).i32(0)));
-    EXPECT_EQ(lastError(), QStringLiteral("Configfile has Version 2.0.0\rThis application needs an update to read such a file!"));
+    EXPECT_EQ(lastError(),
+              QStringLiteral(
+                  "Configfile has Version 2.0.0\rThis application needs an update to read such a file!"));
     EXPECT_EQ(messages.errors.size(), 4);
 }
 

@@ -34,7 +34,10 @@ protected:
                 QString::fromLocal8Bit(p.readAllStandardOutput()).simplified(),
                 QString::fromLocal8Bit(p.readAllStandardError())};
     }
-    QByteArray stored() const { return "encoder.eeprom_file = " + dir.filePath(QStringLiteral("enc")).toUtf8() + "\n"; }
+    QByteArray stored() const
+    {
+        return "encoder.eeprom_file = " + dir.filePath(QStringLiteral("enc")).toUtf8() + "\n";
+    }
     QTemporaryDir dir;
 };
 
@@ -44,10 +47,11 @@ TEST_F(Cli, PlateAndList)
 {
     const CliRun plate = run({QStringLiteral("plate")});
     ASSERT_EQ(plate.status, 0) << SHOW(plate);
-    for (const char *shown : {"Article type 58 (ROTA 58, programmable, solid shaft) Basic resolution 4096",
-                              "Serial number 2612001 Order designation ROTA 58-4096-P-HTL Factory settings Pulse count 1024",
-                              "Current configuration Pulse count 2048 Interpolation code 4 Divider 2 "
-                              "Direction 1 (CHB lags CHA, CW) Zero pulse 3 (A HIGH)"})
+    for (const char *shown :
+         {"Article type 58 (ROTA 58, programmable, solid shaft) Basic resolution 4096",
+          "Serial number 2612001 Order designation ROTA 58-4096-P-HTL Factory settings Pulse count 1024",
+          "Current configuration Pulse count 2048 Interpolation code 4 Divider 2 "
+          "Direction 1 (CHB lags CHA, CW) Zero pulse 3 (A HIGH)"})
         EXPECT_TRUE(plate.out.contains(QLatin1String(shown))) << shown << "\n" << SHOW(plate);
 
     const CliRun list = run({QStringLiteral("list")});
@@ -58,24 +62,30 @@ TEST_F(Cli, PlateAndList)
 
 TEST_F(Cli, SetWritesEepromThenRamAndTheEncoderKeepsIt)
 {
-    const CliRun set = run({QStringLiteral("--log"), QStringLiteral("set"), QStringLiteral("1'024"), QStringLiteral("0"),
-                            QStringLiteral("2")}, stored());
+    const CliRun set = run({QStringLiteral("--log"), QStringLiteral("set"), QStringLiteral("1'024"),
+                            QStringLiteral("0"), QStringLiteral("2")},
+                           stored());
     ASSERT_EQ(set.status, 0) << SHOW(set);
     // A4 5A 61 0C 02 80 with code 4, divider 4, direction 0, zero-pulse mode 2, other bits kept.
     const auto eeprom = set.err.indexOf(QStringLiteral("--> 10: A4 5A 40 3C 04 80"));
-    EXPECT_TRUE(eeprom > 0 && set.err.indexOf(QStringLiteral("--> 00: A4 5A 40 3C 04 80")) > eeprom) << SHOW(set);
+    EXPECT_TRUE(eeprom > 0 && set.err.indexOf(QStringLiteral("--> 00: A4 5A 40 3C 04 80")) > eeprom)
+        << SHOW(set);
 
     const CliRun plate = run({QStringLiteral("plate")}, stored()); // powered up from its EEPROM
-    EXPECT_TRUE(plate.out.contains(QStringLiteral("Pulse count 1024 Interpolation code 4 Divider 4 Direction 0 "
-                                                  "(CHB lags CHA, CCW) Zero pulse 2 (A & B LOW)"))) << SHOW(plate);
+    EXPECT_TRUE(
+        plate.out.contains(QStringLiteral("Pulse count 1024 Interpolation code 4 Divider 4 Direction 0 "
+                                          "(CHB lags CHA, CCW) Zero pulse 2 (A & B LOW)")))
+        << SHOW(plate);
 
     // Direction and mode left out keep the encoder's; a shared pulse count takes the last entry.
-    const CliRun shared = run({QStringLiteral("--log"), QStringLiteral("set"), QStringLiteral("4096")}, stored());
+    const CliRun shared =
+        run({QStringLiteral("--log"), QStringLiteral("set"), QStringLiteral("4096")}, stored());
     EXPECT_TRUE(shared.err.contains(QStringLiteral("--> 00: A5 5A 40 3C 02 80"))) << SHOW(shared);
 
     const CliRun none = run({QStringLiteral("--log"), QStringLiteral("set"), QStringLiteral("3000")});
     EXPECT_EQ(none.status, 1);
-    EXPECT_TRUE(none.err.contains(QStringLiteral("no pulse count 3000")) && !none.err.contains(QStringLiteral("-->")));
+    EXPECT_TRUE(none.err.contains(QStringLiteral("no pulse count 3000")) &&
+                !none.err.contains(QStringLiteral("-->")));
     EXPECT_EQ(run({QStringLiteral("set"), QStringLiteral("1024"), QStringLiteral("2")}).status, 2);
 }
 
@@ -92,15 +102,19 @@ TEST_F(Cli, FailuresNameTheLibraryResultCode)
     const CliRun noEncoder = run({QStringLiteral("plate")}, "slave0 = absent\n");
     EXPECT_EQ(noEncoder.status, 1);
     EXPECT_TRUE(noEncoder.err.contains(QStringLiteral("Encoder not connected")) &&
-                noEncoder.err.contains(QStringLiteral("(BISS_COMM_FAILED)"))) << SHOW(noEncoder);
+                noEncoder.err.contains(QStringLiteral("(BISS_COMM_FAILED)")))
+        << SHOW(noEncoder);
     const CliRun noAdapter = run({QStringLiteral("registers")}, "fault.adapter_absent = on\n");
     EXPECT_EQ(noAdapter.status, 1);
     EXPECT_TRUE(noAdapter.err.contains(QStringLiteral("USB-Biss-Adaptor not connected (BISS_")) &&
-                !noAdapter.err.contains(QStringLiteral("BISS_OK"))) << SHOW(noAdapter);
+                !noAdapter.err.contains(QStringLiteral("BISS_OK")))
+        << SHOW(noAdapter);
     const QString missing = dir.filePath(QStringLiteral("none.cfg"));
-    const CliRun noCatalogue = run({QStringLiteral("list"), QStringLiteral("--catalog"), missing}); // options may follow
+    const CliRun noCatalogue =
+        run({QStringLiteral("list"), QStringLiteral("--catalog"), missing}); // options may follow
     EXPECT_EQ(noCatalogue.status, 1);
-    EXPECT_TRUE(noCatalogue.err.contains(QStringLiteral("File %1 not found").arg(missing))) << SHOW(noCatalogue);
+    EXPECT_TRUE(noCatalogue.err.contains(QStringLiteral("File %1 not found").arg(missing)))
+        << SHOW(noCatalogue);
     EXPECT_EQ(run({QStringLiteral("frobnicate")}).status, 2);
 }
 

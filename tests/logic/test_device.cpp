@@ -2,8 +2,8 @@
 // registers and the binding's trace show what happened.
 #include "RC_Def.h"
 
-#include <tarnbus_sim.h>
 #include <tarnbus/tarnbus.h>
+#include <tarnbus_sim.h>
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,10 @@ void SetSimBlock(unsigned at, const Block &b)
 
 struct Trace : TLogWindow {
     explicit Trace(QStringList &l) : lines(l) {}
-    void AddLine(const QString &Line) override { lines << (Line.startsWith(QLatin1String("Check")) ? Line : Line.mid(12)); }
+    void AddLine(const QString &Line) override
+    {
+        lines << (Line.startsWith(QLatin1String("Check")) ? Line : Line.mid(12));
+    }
     void Show() override {}
     void ForceClose() override {}
     QStringList &lines;
@@ -49,7 +52,8 @@ protected:
     void TearDown() override { TBissCom::SetLogWindowFactory(nullptr); }
     int traced(const QString &start) const
     {
-        return int(std::count_if(lines.begin(), lines.end(), [&](const QString &l) { return l.startsWith(start); }));
+        return int(
+            std::count_if(lines.begin(), lines.end(), [&](const QString &l) { return l.startsWith(start); }));
     }
 
     QStringList lines;
@@ -94,7 +98,8 @@ TEST_F(Device, WriteConfigChangesOnlyItsOwnBits)
     EXPECT_EQ(SimBlock(16), expected);
     EXPECT_EQ(SimBlock(0), expected);
     ASSERT_EQ(lines.size(), 4); // EEPROM first, each block read before it is written
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("<-- 10:")) && lines[2].startsWith(QStringLiteral("<-- 00:")));
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("<-- 10:")) &&
+                lines[2].startsWith(QStringLiteral("<-- 00:")));
     EXPECT_EQ(lines[1], QStringLiteral("--> 10: 05 FF DD EF 34 92"));
     EXPECT_EQ(lines[3], QStringLiteral("--> 00: 05 FF DD EF 34 92"));
 

@@ -10,7 +10,10 @@ namespace {
 
 class Options : public ::testing::Test {
 protected:
-    void SetUp() override { qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + QStringLiteral("/cfg"))); }
+    void SetUp() override
+    {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + QStringLiteral("/cfg")));
+    }
     void TearDown() override { qunsetenv("XDG_CONFIG_HOME"); }
     void ini(const QByteArray &text)
     {
@@ -45,7 +48,8 @@ TEST_F(Options, SaveWritesTheThreeKeys)
     QFile f(TRC_Option::FilePath());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray text = f.readAll();
-    EXPECT_TRUE(text.contains("[Main]") && text.contains("Top=-40") && text.contains("Left=1234")) << text.data();
+    EXPECT_TRUE(text.contains("[Main]") && text.contains("Top=-40") && text.contains("Left=1234"))
+        << text.data();
     EXPECT_TRUE(text.contains("[System]") && text.contains("Lang=1")) << text.data();
     TRC_Option back;
     back.Load();

@@ -7,8 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestAbout : public QObject
-{
+class TestAbout : public QObject {
     Q_OBJECT
 
 private slots:
@@ -44,7 +43,8 @@ void TestAbout::versionDataOrDesignTexts()
         QCOMPARE(form.LCopyright->text(), QString());
         QCOMPARE(form.LComments->text(), QStringLiteral("Kommentar"));
         QCOMPARE(form.LStatus->text(), QStringLiteral("unbekannt"));
-        QCOMPARE(form.LFileDate->text(), program == plain ? QStringLiteral("05.03.2024") : QStringLiteral("27.Sept 2001"));
+        QCOMPARE(form.LFileDate->text(),
+                 program == plain ? QStringLiteral("05.03.2024") : QStringLiteral("27.Sept 2001"));
     }
 }
 

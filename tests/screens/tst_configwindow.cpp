@@ -12,255 +12,282 @@
 
 namespace {
 
-void Pick(QComboBox *List, const QString &Text) {
-  const int index = List->findText(Text);
-  QVERIFY2(index >= 0, qPrintable(Text));
-  List->setCurrentIndex(index);
-  emit List->activated(index);
+void Pick(QComboBox *List, const QString &Text)
+{
+    const int index = List->findText(Text);
+    QVERIFY2(index >= 0, qPrintable(Text));
+    List->setCurrentIndex(index);
+    emit List->activated(index);
 }
 
-void Type(QComboBox *List, const QString &Text) {
-  List->lineEdit()->selectAll();
-  QTest::keyClicks(List->lineEdit(), Text);
-  QTest::keyClick(List->lineEdit(), Qt::Key_Return);
+void Type(QComboBox *List, const QString &Text)
+{
+    List->lineEdit()->selectAll();
+    QTest::keyClicks(List->lineEdit(), Text);
+    QTest::keyClick(List->lineEdit(), Qt::Key_Return);
 }
 
-QStringList Items(const QComboBox *List) {
-  QStringList items;
-  for (int i = 0; i < List->count(); ++i)
-    items << List->itemText(i);
-  return items;
+QStringList Items(const QComboBox *List)
+{
+    QStringList items;
+    for (int i = 0; i < List->count(); ++i)
+        items << List->itemText(i);
+    return items;
 }
 
-bool Lit(const QFrame *Lamp) {
-  const QColor c = Lamp->palette().color(QPalette::Window);
-  return c == QColor(255, 0, 0) || c == QColor(0, 255, 0);
+bool Lit(const QFrame *Lamp)
+{
+    const QColor c = Lamp->palette().color(QPalette::Window);
+    return c == QColor(255, 0, 0) || c == QColor(0, 255, 0);
 }
 
 // Captions that a technician could not read: a label running into the next one on its line or past
 // its group's edge, or a button caption wider than the button.
-QStringList ClippedCaptions(const TRC_ConfigForm &Form) {
-  QStringList clipped;
-  for (const QGroupBox *group : {Form.GBRatingPlate, Form.GBConfiguration}) {
-    const QList<QLabel *> labels = group->findChildren<QLabel *>(Qt::FindDirectChildrenOnly);
-    for (const QLabel *label : labels) {
-      if (label->text().isEmpty())
-        continue;
-      const QRect shown(label->pos(), label->sizeHint());
-      if (shown.right() >= group->contentsRect().right())
-        clipped << label->objectName();
-      for (const QLabel *other : labels)
-        if (other != label && !other->text().isEmpty() && shown.intersects(QRect(other->pos(), other->sizeHint())))
-          clipped << label->objectName();
+QStringList ClippedCaptions(const TRC_ConfigForm &Form)
+{
+    QStringList clipped;
+    for (const QGroupBox *group : {Form.GBRatingPlate, Form.GBConfiguration}) {
+        const QList<QLabel *> labels = group->findChildren<QLabel *>(Qt::FindDirectChildrenOnly);
+        for (const QLabel *label : labels) {
+            if (label->text().isEmpty())
+                continue;
+            const QRect shown(label->pos(), label->sizeHint());
+            if (shown.right() >= group->contentsRect().right())
+                clipped << label->objectName();
+            for (const QLabel *other : labels)
+                if (other != label && !other->text().isEmpty() &&
+                    shown.intersects(QRect(other->pos(), other->sizeHint())))
+                    clipped << label->objectName();
+        }
     }
-  }
-  if (Form.BReloadFactorySetting->sizeHint().width() > Form.BReloadFactorySetting->width())
-    clipped << Form.BReloadFactorySetting->objectName();
-  return clipped;
+    if (Form.BReloadFactorySetting->sizeHint().width() > Form.BReloadFactorySetting->width())
+        clipped << Form.BReloadFactorySetting->objectName();
+    return clipped;
 }
 
-}  // namespace
+} // namespace
 
 class TestConfigWindow : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
-  std::unique_ptr<TCapturedMessages> Messages;
-  std::unique_ptr<TRC_Device> Device;
-  std::unique_ptr<TRC_ConfigForm> Form;
+    std::unique_ptr<TCapturedMessages> Messages;
+    std::unique_ptr<TRC_Device> Device;
+    std::unique_ptr<TRC_ConfigForm> Form;
 
-  // Start addresses of the writes traced since the last call, in order ("10" EEPROM, "00" RAM).
-  QStringList TakeWrites() {
-    auto *log = dynamic_cast<TDebugForm *>(Device->Com->DebugForm());
-    QStringList writes;
-    for (const QString &line : log->Lines())
-      if (line.contains(QStringLiteral("--> ")))
-        writes << line.mid(line.indexOf(QStringLiteral("--> ")) + 4, 2);
-    log->BClearClick();
-    return writes;
-  }
+    // Start addresses of the writes traced since the last call, in order ("10" EEPROM, "00" RAM).
+    QStringList TakeWrites()
+    {
+        auto *log = dynamic_cast<TDebugForm *>(Device->Com->DebugForm());
+        QStringList writes;
+        for (const QString &line : log->Lines())
+            if (line.contains(QStringLiteral("--> ")))
+                writes << line.mid(line.indexOf(QStringLiteral("--> ")) + 4, 2);
+        log->BClearClick();
+        return writes;
+    }
 
-  // The device as Init leaves it, with logging on, then the window.
-  void Open() {
-    Device = std::make_unique<TRC_Device>();
-    QVERIFY(Device->Catalogue->LoadFromFile(QCoreApplication::applicationDirPath() + QStringLiteral("/Encoder.cfg")));
-    QVERIFY(Device->ReopenAndConfig() && Device->ReadRatingPlate() && Device->ReadActualConfig());
-    Device->Com->ShowDebug();
-    Form = std::make_unique<TRC_ConfigForm>(nullptr, QStringLiteral("1.1.6"), *Device);
-    Form->show();
-  }
+    // The device as Init leaves it, with logging on, then the window.
+    void Open()
+    {
+        Device = std::make_unique<TRC_Device>();
+        QVERIFY(Device->Catalogue->LoadFromFile(QCoreApplication::applicationDirPath() +
+                                                QStringLiteral("/Encoder.cfg")));
+        QVERIFY(Device->ReopenAndConfig() && Device->ReadRatingPlate() && Device->ReadActualConfig());
+        Device->Com->ShowDebug();
+        Form = std::make_unique<TRC_ConfigForm>(nullptr, QStringLiteral("1.1.6"), *Device);
+        Form->show();
+    }
 
 private slots:
-  // The shipped catalogue: 4096 pulses come twice for the 58 / 4096 encoder, the later entry with
-  // code 5 and divider 2.
-  void initTestCase() { InstallDebugWindowFactory(); }
-  void init() {
-    ResetWorld();
-    Messages = std::make_unique<TCapturedMessages>();
-  }
-  void cleanup() {
-    Form.reset();
-    Device.reset();
-    Messages.reset();
-  }
+    // The shipped catalogue: 4096 pulses come twice for the 58 / 4096 encoder, the later entry with
+    // code 5 and divider 2.
+    void initTestCase() { InstallDebugWindowFactory(); }
+    void init()
+    {
+        ResetWorld();
+        Messages = std::make_unique<TCapturedMessages>();
+    }
+    void cleanup()
+    {
+        Form.reset();
+        Device.reset();
+        Messages.reset();
+    }
 
-  void pulseCountTexts() {
-    QCOMPARE(FormatPulseCount(0) + FormatPulseCount(999), QStringLiteral("0999"));
-    QCOMPARE(FormatPulseCount(2000050), QStringLiteral("2'000'050"));
-    QCOMPARE(ParsePulseCount(QStringLiteral("1'000'500")), std::optional<uint32_t>(1000500));
-    QCOMPARE(ParsePulseCount(QStringLiteral("none")), std::nullopt);
-    // Too many digits must not wrap round into some small pulse count.
-    QCOMPARE(ParsePulseCount(QStringLiteral("4294967296")), std::nullopt);
-  }
+    void pulseCountTexts()
+    {
+        QCOMPARE(FormatPulseCount(0) + FormatPulseCount(999), QStringLiteral("0999"));
+        QCOMPARE(FormatPulseCount(2000050), QStringLiteral("2'000'050"));
+        QCOMPARE(ParsePulseCount(QStringLiteral("1'000'500")), std::optional<uint32_t>(1000500));
+        QCOMPARE(ParsePulseCount(QStringLiteral("none")), std::nullopt);
+        // Too many digits must not wrap round into some small pulse count.
+        QCOMPARE(ParsePulseCount(QStringLiteral("4294967296")), std::nullopt);
+    }
 
-  // Opening shows plate and lists, selects the encoder's configuration and writes it, EEPROM first.
-  void opensWithPlateListsAndSelection() {
-    Open();
-    QVERIFY(Messages->Boxes.isEmpty());
-    const QStringList plate{Form->STArtBez->text(), Form->STPCode->text(), Form->STSNr->text(), Form->STPolesCount->text(),
-                            Form->STImpCount->text(), Form->STCW->text(), Form->STNullImp->text()};
-    QCOMPARE(plate, (QStringList{"ROTA 58-4096-P-HTL", "RC5812", "2612001", "4096", "1'024", "CHB lags CHA, CCW", "A & B HIGH"}));
-    QCOMPARE(Items(Form->CBImpOut), (QStringList{"256", "512", "1'024", "2'048", "4'096", "8'192", "16'384", "65'536"}));
-    QCOMPARE(Form->CBImpOut->currentText(), QStringLiteral("2'048"));
-    QCOMPARE(Form->CBCW->currentText(), QStringLiteral("CHB lags CHA, CW"));
-    QCOMPARE(Form->CBNullImp->currentText(), QStringLiteral("A HIGH"));
-    QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
-    QCOMPARE(EncoderBlock(16), (TBlockValues{4, 1, 3, 2}));
-    QCOMPARE(EncoderBlock(0), (TBlockValues{4, 1, 3, 2}));
-    QVERIFY(Lit(Form->PGreen) && !Lit(Form->PRed));
-    QVERIFY(Form->TimerCheckSame->isActive() && Form->TimerCheckSame->interval() == 7000);
-  }
+    // Opening shows plate and lists, selects the encoder's configuration and writes it, EEPROM first.
+    void opensWithPlateListsAndSelection()
+    {
+        Open();
+        QVERIFY(Messages->Boxes.isEmpty());
+        const QStringList plate{Form->STArtBez->text(),     Form->STPCode->text(),    Form->STSNr->text(),
+                                Form->STPolesCount->text(), Form->STImpCount->text(), Form->STCW->text(),
+                                Form->STNullImp->text()};
+        QCOMPARE(plate, (QStringList{"ROTA 58-4096-P-HTL", "RC5812", "2612001", "4096", "1'024",
+                                     "CHB lags CHA, CCW", "A & B HIGH"}));
+        QCOMPARE(Items(Form->CBImpOut),
+                 (QStringList{"256", "512", "1'024", "2'048", "4'096", "8'192", "16'384", "65'536"}));
+        QCOMPARE(Form->CBImpOut->currentText(), QStringLiteral("2'048"));
+        QCOMPARE(Form->CBCW->currentText(), QStringLiteral("CHB lags CHA, CW"));
+        QCOMPARE(Form->CBNullImp->currentText(), QStringLiteral("A HIGH"));
+        QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
+        QCOMPARE(EncoderBlock(16), (TBlockValues{4, 1, 3, 2}));
+        QCOMPARE(EncoderBlock(0), (TBlockValues{4, 1, 3, 2}));
+        QVERIFY(Lit(Form->PGreen) && !Lit(Form->PRed));
+        QVERIFY(Form->TimerCheckSame->isActive() && Form->TimerCheckSame->interval() == 7000);
+    }
 
-  void choicesAreWrittenAtOnce() {
-    Open();
-    TakeWrites();
-    // A pulse count shared by two entries: the later one's code and divider.
-    Pick(Form->CBImpOut, QStringLiteral("4'096"));
-    QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
-    QCOMPARE(EncoderBlock(16), (TBlockValues{5, 1, 3, 2}));
-    QCOMPARE(EncoderBlock(0), (TBlockValues{5, 1, 3, 2}));
+    void choicesAreWrittenAtOnce()
+    {
+        Open();
+        TakeWrites();
+        // A pulse count shared by two entries: the later one's code and divider.
+        Pick(Form->CBImpOut, QStringLiteral("4'096"));
+        QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
+        QCOMPARE(EncoderBlock(16), (TBlockValues{5, 1, 3, 2}));
+        QCOMPARE(EncoderBlock(0), (TBlockValues{5, 1, 3, 2}));
 
-    // Only the direction: bits the program does not own survive.
-    tbsim_slave_set(0, 17, 0xA5);
-    tbsim_slave_set(0, 1, 0x5A);
-    const auto eeprom = EncoderBytes(16);
-    Pick(Form->CBCW, QStringLiteral("CHB lags CHA, CCW"));
-    QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
-    QCOMPARE(EncoderBlock(16), (TBlockValues{5, 0, 3, 2}));
-    QCOMPARE(EncoderBlock(0), (TBlockValues{5, 0, 3, 2}));
-    QCOMPARE(tbsim_slave_get(0, 17), 0xA5);
-    QCOMPARE(tbsim_slave_get(0, 1), 0x5A);
-    QCOMPARE(EncoderBytes(16)[2] & 0xDF, eeprom[2] & 0xDF);
+        // Only the direction: bits the program does not own survive.
+        tbsim_slave_set(0, 17, 0xA5);
+        tbsim_slave_set(0, 1, 0x5A);
+        const auto eeprom = EncoderBytes(16);
+        Pick(Form->CBCW, QStringLiteral("CHB lags CHA, CCW"));
+        QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
+        QCOMPARE(EncoderBlock(16), (TBlockValues{5, 0, 3, 2}));
+        QCOMPARE(EncoderBlock(0), (TBlockValues{5, 0, 3, 2}));
+        QCOMPARE(tbsim_slave_get(0, 17), 0xA5);
+        QCOMPARE(tbsim_slave_get(0, 1), 0x5A);
+        QCOMPARE(EncoderBytes(16)[2] & 0xDF, eeprom[2] & 0xDF);
 
-    // Typed and confirmed with Enter: a pulse count is read from its digits.
-    Type(Form->CBImpOut, QStringLiteral("1024"));
-    QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
-    QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 3, 4}));
-    // A typed direction that names no item is not written as some other direction.
-    Type(Form->CBCW, QStringLiteral("left"));
-    QCOMPARE(TakeWrites(), QStringList());
-    QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 3, 4}));
-    QVERIFY(Lit(Form->PRed) && !Lit(Form->PGreen));
-  }
+        // Typed and confirmed with Enter: a pulse count is read from its digits.
+        Type(Form->CBImpOut, QStringLiteral("1024"));
+        QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
+        QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 3, 4}));
+        // A typed direction that names no item is not written as some other direction.
+        Type(Form->CBCW, QStringLiteral("left"));
+        QCOMPARE(TakeWrites(), QStringList());
+        QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 3, 4}));
+        QVERIFY(Lit(Form->PRed) && !Lit(Form->PGreen));
+    }
 
-  void languageSwitch() {
-    tbsim_slave_set(0, 94, 1);  // factory direction 1, zero-pulse mode 0
-    tbsim_slave_set(0, 95, 0);
-    Open();
-    QCOMPARE(Form->STNullImp->text(), QStringLiteral("Kein Nullimpuls"));
-    QTest::mouseClick(Form->SBGerman, Qt::LeftButton);
-    QCOMPARE(SettingsValue(QStringLiteral("System/Lang")), QStringLiteral("1"));
-    QVERIFY(Form->SBGerman->isChecked() && !Form->SBEnglish->isChecked());
-    QCOMPARE(Form->GBRatingPlate->title() + Form->BCancel->text(), QStringLiteral("WerkseinstellungenBeenden"));
-    QCOMPARE(Form->STCW->text(), QStringLiteral("A vor B bei CW"));
-    QCOMPARE(Form->STNullImp->text(), QStringLiteral("Kein Nullimpuls"));
-    QCOMPARE(Form->CBNullImp->currentText(), QStringLiteral("A ausgetastet"));  // the selection stays
-    QCOMPARE(ClippedCaptions(*Form), QStringList());
-    QTest::mouseClick(Form->SBEnglish, Qt::LeftButton);
-    QCOMPARE(SettingsValue(QStringLiteral("System/Lang")), QStringLiteral("0"));
-    QCOMPARE(Form->STCW->text(), QStringLiteral("CHB lags CHA, CW"));
-    QCOMPARE(ClippedCaptions(*Form), QStringList());
-  }
+    void languageSwitch()
+    {
+        tbsim_slave_set(0, 94, 1); // factory direction 1, zero-pulse mode 0
+        tbsim_slave_set(0, 95, 0);
+        Open();
+        QCOMPARE(Form->STNullImp->text(), QStringLiteral("Kein Nullimpuls"));
+        QTest::mouseClick(Form->SBGerman, Qt::LeftButton);
+        QCOMPARE(SettingsValue(QStringLiteral("System/Lang")), QStringLiteral("1"));
+        QVERIFY(Form->SBGerman->isChecked() && !Form->SBEnglish->isChecked());
+        QCOMPARE(Form->GBRatingPlate->title() + Form->BCancel->text(),
+                 QStringLiteral("WerkseinstellungenBeenden"));
+        QCOMPARE(Form->STCW->text(), QStringLiteral("A vor B bei CW"));
+        QCOMPARE(Form->STNullImp->text(), QStringLiteral("Kein Nullimpuls"));
+        QCOMPARE(Form->CBNullImp->currentText(), QStringLiteral("A ausgetastet")); // the selection stays
+        QCOMPARE(ClippedCaptions(*Form), QStringList());
+        QTest::mouseClick(Form->SBEnglish, Qt::LeftButton);
+        QCOMPARE(SettingsValue(QStringLiteral("System/Lang")), QStringLiteral("0"));
+        QCOMPARE(Form->STCW->text(), QStringLiteral("CHB lags CHA, CW"));
+        QCOMPARE(ClippedCaptions(*Form), QStringList());
+    }
 
-  void currentSettingMissingFromCatalogue() {
-    tbsim_slave_set(0, 4, 3);  // code 4 with divider 3: in no entry
-    tbsim_slave_set(0, 20, 3);
-    Open();
-    QCOMPARE(Messages->Texts(), QStringList{QStringLiteral("Config missing")});
-    QVERIFY(!Messages->Boxes[0].IsError);
-    QVERIFY(Form->CBImpOut->count() == 8 && Form->CBImpOut->currentIndex() == -1);
-    QCOMPARE(TakeWrites(), QStringList());
-  }
+    void currentSettingMissingFromCatalogue()
+    {
+        tbsim_slave_set(0, 4, 3); // code 4 with divider 3: in no entry
+        tbsim_slave_set(0, 20, 3);
+        Open();
+        QCOMPARE(Messages->Texts(), QStringList{QStringLiteral("Config missing")});
+        QVERIFY(!Messages->Boxes[0].IsError);
+        QVERIFY(Form->CBImpOut->count() == 8 && Form->CBImpOut->currentIndex() == -1);
+        QCOMPARE(TakeWrites(), QStringList());
+    }
 
-  void factoryReload() {
-    Open();
-    QTest::mouseClick(Form->BReloadFactorySetting, Qt::LeftButton);
-    // 1024 pulses: the catalogue's code 4 with the encoder's own divider 4, direction 0, mode 1.
-    QCOMPARE(EncoderBlock(16), (TBlockValues{4, 0, 1, 4}));
-    QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 1, 4}));
-    QCOMPARE(Form->CBImpOut->currentText(), QStringLiteral("1'024"));
-    QVERIFY(Form->BCancel->isEnabled() && Form->CBImpOut->isEnabled());
-    QCOMPARE(QApplication::overrideCursor(), nullptr);
+    void factoryReload()
+    {
+        Open();
+        QTest::mouseClick(Form->BReloadFactorySetting, Qt::LeftButton);
+        // 1024 pulses: the catalogue's code 4 with the encoder's own divider 4, direction 0, mode 1.
+        QCOMPARE(EncoderBlock(16), (TBlockValues{4, 0, 1, 4}));
+        QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 1, 4}));
+        QCOMPARE(Form->CBImpOut->currentText(), QStringLiteral("1'024"));
+        QVERIFY(Form->BCancel->isEnabled() && Form->CBImpOut->isEnabled());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
 
-    // On another encoder the window asks for Init, and leaves no hourglass behind.
-    tbsim_set_fault(TBSIM_ENCODER_REPLACED, 1, 0);
-    QTest::mouseClick(Form->BReloadFactorySetting, Qt::LeftButton);
-    QCOMPARE(Form->result(), TRC_ConfigForm::ModalRetry);
-    QCOMPARE(QApplication::overrideCursor(), nullptr);
-  }
+        // On another encoder the window asks for Init, and leaves no hourglass behind.
+        tbsim_set_fault(TBSIM_ENCODER_REPLACED, 1, 0);
+        QTest::mouseClick(Form->BReloadFactorySetting, Qt::LeftButton);
+        QCOMPARE(Form->result(), TRC_ConfigForm::ModalRetry);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
 
-  void watchEncoderRemovedAndBack() {
-    Open();
-    tbsim_set_fault(TBSIM_ENCODER_ABSENT, 1, 0);
-    Form->TimerCheckSameTimer();
-    QVERIFY(Form->STSNr->text().isEmpty());
-    QCOMPARE(Form->CBImpOut->count(), 0);
-    QVERIFY(!Form->BReloadFactorySetting->isEnabled() && !Form->CBCW->isEnabled() && Lit(Form->PRed));
-    QVERIFY(Form->isVisible() && Form->TimerCheckSame->isActive());
+    void watchEncoderRemovedAndBack()
+    {
+        Open();
+        tbsim_set_fault(TBSIM_ENCODER_ABSENT, 1, 0);
+        Form->TimerCheckSameTimer();
+        QVERIFY(Form->STSNr->text().isEmpty());
+        QCOMPARE(Form->CBImpOut->count(), 0);
+        QVERIFY(!Form->BReloadFactorySetting->isEnabled() && !Form->CBCW->isEnabled() && Lit(Form->PRed));
+        QVERIFY(Form->isVisible() && Form->TimerCheckSame->isActive());
 
-    tbsim_set_fault(TBSIM_ENCODER_ABSENT, 0, 0);
-    TakeWrites();
-    Form->TimerCheckSameTimer();
-    QCOMPARE(Form->STSNr->text(), QStringLiteral("2612001"));
-    QCOMPARE(Form->CBImpOut->currentText(), QStringLiteral("2'048"));
-    QVERIFY(Form->BReloadFactorySetting->isEnabled() && Form->CBCW->isEnabled() && Lit(Form->PGreen));
-    QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
-    QVERIFY(Form->isVisible() && Form->TimerCheckSame->isActive() && Messages->Boxes.isEmpty());
-  }
+        tbsim_set_fault(TBSIM_ENCODER_ABSENT, 0, 0);
+        TakeWrites();
+        Form->TimerCheckSameTimer();
+        QCOMPARE(Form->STSNr->text(), QStringLiteral("2612001"));
+        QCOMPARE(Form->CBImpOut->currentText(), QStringLiteral("2'048"));
+        QVERIFY(Form->BReloadFactorySetting->isEnabled() && Form->CBCW->isEnabled() && Lit(Form->PGreen));
+        QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
+        QVERIFY(Form->isVisible() && Form->TimerCheckSame->isActive() && Messages->Boxes.isEmpty());
+    }
 
-  // Another encoder, or a lost adapter (reported once, in the current language), ask for Init.
-  void watchAsksForRetry_data() {
-    QTest::addColumn<bool>("adapterLost");
-    QTest::newRow("another encoder") << false;
-    QTest::newRow("adapter lost") << true;
-  }
-  void watchAsksForRetry() {
-    QFETCH(bool, adapterLost);
-    Open();
-    QTest::mouseClick(Form->SBGerman, Qt::LeftButton);
-    tbsim_set_fault(adapterLost ? TBSIM_ADAPTER_ABSENT : TBSIM_ENCODER_REPLACED, 1, 0);
-    tbsim_set_fault(TBSIM_ADAPTER_UNPLUGGED, adapterLost, 0);
-    Form->TimerCheckSameTimer();
-    QCOMPARE(Form->result(), TRC_ConfigForm::ModalRetry);
-    QVERIFY(!Form->isVisible() && !Form->TimerCheckSame->isActive());
-    QCOMPARE(Messages->Texts(), adapterLost ? QStringList{"USB-BISS-Adapter nicht angeschlossen"} : QStringList());
-  }
+    // Another encoder, or a lost adapter (reported once, in the current language), ask for Init.
+    void watchAsksForRetry_data()
+    {
+        QTest::addColumn<bool>("adapterLost");
+        QTest::newRow("another encoder") << false;
+        QTest::newRow("adapter lost") << true;
+    }
+    void watchAsksForRetry()
+    {
+        QFETCH(bool, adapterLost);
+        Open();
+        QTest::mouseClick(Form->SBGerman, Qt::LeftButton);
+        tbsim_set_fault(adapterLost ? TBSIM_ADAPTER_ABSENT : TBSIM_ENCODER_REPLACED, 1, 0);
+        tbsim_set_fault(TBSIM_ADAPTER_UNPLUGGED, adapterLost, 0);
+        Form->TimerCheckSameTimer();
+        QCOMPARE(Form->result(), TRC_ConfigForm::ModalRetry);
+        QVERIFY(!Form->isVisible() && !Form->TimerCheckSame->isActive());
+        QCOMPARE(Messages->Texts(),
+                 adapterLost ? QStringList{"USB-BISS-Adapter nicht angeschlossen"} : QStringList());
+    }
 
-  void tickDuringWriteOnlyRestartsTimer() {
-    Open();
-    tbsim_set_fault(TBSIM_ENCODER_REPLACED, 1, 0);  // a tick that ran would send the window back
-    bool sawBusy = false;
-    QTimer::singleShot(0, Form.get(), [&]() {
-      sawBusy = Form->Busy;
-      Form->TimerCheckSameTimer();
-    });
-    TakeWrites();
-    Pick(Form->CBCW, QStringLiteral("CHB lags CHA, CCW"));
-    QVERIFY(sawBusy);
-    QVERIFY(Form->result() == 0 && Form->TimerCheckSame->isActive() && Form->TimerCheckSame->remainingTime() > 6000);
-    QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
-    Form->TimerCheckSameTimer();  // the same tick outside a write does see the other encoder
-    QCOMPARE(Form->result(), TRC_ConfigForm::ModalRetry);
-  }
+    void tickDuringWriteOnlyRestartsTimer()
+    {
+        Open();
+        tbsim_set_fault(TBSIM_ENCODER_REPLACED, 1, 0); // a tick that ran would send the window back
+        bool sawBusy = false;
+        QTimer::singleShot(0, Form.get(), [&]() {
+            sawBusy = Form->Busy;
+            Form->TimerCheckSameTimer();
+        });
+        TakeWrites();
+        Pick(Form->CBCW, QStringLiteral("CHB lags CHA, CCW"));
+        QVERIFY(sawBusy);
+        QVERIFY(Form->result() == 0 && Form->TimerCheckSame->isActive() &&
+                Form->TimerCheckSame->remainingTime() > 6000);
+        QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
+        Form->TimerCheckSameTimer(); // the same tick outside a write does see the other encoder
+        QCOMPARE(Form->result(), TRC_ConfigForm::ModalRetry);
+    }
 };
 
 QTEST_MAIN(TestConfigWindow)

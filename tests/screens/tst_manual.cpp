@@ -9,7 +9,8 @@
 namespace {
 
 // Comments as (id, text); entries as (article type, basic resolution, pulse count, ListValue, ListByte).
-void Fill(TConfigList &list, const QList<QPair<int, QString>> &comments, const QList<QList<uint32_t>> &entries)
+void Fill(TConfigList &list, const QList<QPair<int, QString>> &comments,
+          const QList<QList<uint32_t>> &entries)
 {
     for (const auto &[id, text] : comments)
         *list.Comments.AddNew() = TArtTypeComment{id, text};
@@ -36,7 +37,8 @@ QStringList Grid(const QTableWidget *grid)
     for (int row = -1; row < grid->rowCount(); ++row) {
         QStringList cells;
         for (int column = 0; column < grid->columnCount(); ++column) {
-            const QTableWidgetItem *item = row < 0 ? grid->horizontalHeaderItem(column) : grid->item(row, column);
+            const QTableWidgetItem *item =
+                row < 0 ? grid->horizontalHeaderItem(column) : grid->item(row, column);
             cells << (item ? item->text() : QString());
         }
         rows << cells.join(QLatin1Char('|'));
@@ -48,8 +50,7 @@ const QString kEnglishHeader = QStringLiteral("Pulse count|List value|List byte"
 
 } // namespace
 
-class TestManualSelection : public QObject
-{
+class TestManualSelection : public QObject {
     Q_OBJECT
 
 private slots:
@@ -86,7 +87,10 @@ void TestManualSelection::sharedBasicResolution()
 {
     TConfigList catalogue;
     Fill(catalogue, {{3, "Type 3"}, {4, "Type 4"}},
-         {{3, 1024, 2000, 70000, 5}, {4, 1024, 9999, 1, 1}, {3, 2048, 500, 12, 0}, {3, 1024, 1000, 4294967295u, 255}});
+         {{3, 1024, 2000, 70000, 5},
+          {4, 1024, 9999, 1, 1},
+          {3, 2048, 500, 12, 0},
+          {3, 1024, 1000, 4294967295u, 255}});
     TRC_ConfigManualForm form(nullptr, catalogue, 0);
     QCOMPARE(Items(form.CBImpZahl), (QStringList{"1024", "2048"}));
     QCOMPARE(Grid(form.SGData), (QStringList{kEnglishHeader, "2000|70000|5", "1000|4294967295|255"}));

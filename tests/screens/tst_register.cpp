@@ -10,10 +10,13 @@
 namespace {
 
 // Stands in for the trace window, so that a test can act between the two reads of one showing.
-struct TLineHook : TLogWindow
-{
+struct TLineHook : TLogWindow {
     static inline std::function<void(const QString &)> OnLine;
-    void AddLine(const QString &Line) override { if (OnLine) OnLine(Line); }
+    void AddLine(const QString &Line) override
+    {
+        if (OnLine)
+            OnLine(Line);
+    }
     void Show() override {}
     void ForceClose() override {}
 };
@@ -38,13 +41,16 @@ const QStringList kEmpty(16, QString());
 
 } // namespace
 
-class TestRegisterView : public QObject
-{
+class TestRegisterView : public QObject {
     Q_OBJECT
 
 private slots:
     void init();
-    void cleanup() { TLineHook::OnLine = nullptr; m_device.reset(); }
+    void cleanup()
+    {
+        TLineHook::OnLine = nullptr;
+        m_device.reset();
+    }
     void showsBothAreas();
     void failedRamReadStillFillsEeprom();
 
@@ -71,8 +77,8 @@ void TestRegisterView::showsBothAreas()
     QCOMPARE(Column(form.LVEEPROM, 1), Encoder(16));
     QCOMPARE(Column(form.LVRAM, 1).value(1), QStringLiteral("A3"));
     QCOMPARE(Column(form.LVEEPROM, 1).value(15), QStringLiteral("FD"));
-    QCOMPARE(Column(form.LVEEPROM, 0), (QStringList{"00", "01", "02", "03", "04", "05", "06", "07",
-                                                    "08", "09", "0A", "0B", "0C", "0D", "0E", "0F"}));
+    QCOMPARE(Column(form.LVEEPROM, 0), (QStringList{"00", "01", "02", "03", "04", "05", "06", "07", "08",
+                                                    "09", "0A", "0B", "0C", "0D", "0E", "0F"}));
 }
 
 // The encoder is away for the RAM read only: the fault is lifted once the binding traced that read.

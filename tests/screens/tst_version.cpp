@@ -7,8 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestVersionInfo : public QObject
-{
+class TestVersionInfo : public QObject {
     Q_OBJECT
 
 private slots:
@@ -21,7 +20,8 @@ private:
     QString Write(const QByteArray &bytes, const QString &name = QStringLiteral("file"))
     {
         QFile file(m_dir.filePath(name));
-        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName()
+                                                                                    : QString();
     }
 
     QTemporaryDir m_dir;
@@ -74,8 +74,8 @@ void TestVersionInfo::readsBuiltProgram()
 
 void TestVersionInfo::filesWithoutData()
 {
-    const QString paths[] = {Write(QByteArray(65536, '\xBE'), "plain"), Write({}, "empty"), Write(m_block.left(16), "marker"),
-                             m_dir.filePath("missing"), m_dir.path()};
+    const QString paths[] = {Write(QByteArray(65536, '\xBE'), "plain"), Write({}, "empty"),
+                             Write(m_block.left(16), "marker"), m_dir.filePath("missing"), m_dir.path()};
     for (const QString &path : paths) {
         TVersionTexts texts;
         texts.ProductName = QStringLiteral("stale");

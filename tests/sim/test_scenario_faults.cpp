@@ -62,7 +62,8 @@ TEST_F(Scenario, FileDescribesMasterSlavesAndKeepsTheEepromBetweenRuns)
                     "slave0.16 = 01 02 03 04 05 06\n"
                     "slave1 = registers\n"
                     "slave1.0x10 = DE AD\n"
-                    "encoder.eeprom_file = " + eeprom + "\n");
+                    "encoder.eeprom_file = " +
+                        eeprom + "\n");
     ASSERT_EQ(tbsim_load_scenario(path.c_str()), 0) << tbsim_last_error();
     EXPECT_EQ(tbsim_master_get(0xEB), 0x21);
     EXPECT_EQ(tbsim_slave_count(), 2);
@@ -127,9 +128,15 @@ TEST_F(Scenario, BadFilesAreRefusedWithAMessageAndLeaveTheWorld)
         for (int n = 1 + next() % 12; n > 0 && !damaged.empty(); --n) {
             const size_t at = next() % damaged.size();
             switch (next() % 3) {
-            case 0: damaged[at] = static_cast<char>(next()); break;
-            case 1: damaged.erase(at, 1 + next() % 16); break;
-            default: damaged.insert(at, std::string(1 + next() % 8, static_cast<char>(next()))); break;
+            case 0:
+                damaged[at] = static_cast<char>(next());
+                break;
+            case 1:
+                damaged.erase(at, 1 + next() % 16);
+                break;
+            default:
+                damaged.insert(at, std::string(1 + next() % 8, static_cast<char>(next())));
+                break;
             }
         }
         writeFile(path, damaged);

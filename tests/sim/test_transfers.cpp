@@ -123,9 +123,9 @@ TEST_F(Transfers, WindowHoldsAtMost64Registers)
 TEST_F(Transfers, PowerCycleLoadsRamFromEeprom)
 {
     wire.writeMaster(0x80, 0x1F);
-    wire.transfer(2, 0, 0, 1, true);   // RAM
+    wire.transfer(2, 0, 0, 1, true); // RAM
     wire.writeMaster(0x80, 0x07);
-    wire.transfer(2, 0, 16, 1, true);  // EEPROM
+    wire.transfer(2, 0, 16, 1, true); // EEPROM
     EXPECT_EQ(tbsim_slave_get(0, 0), 0x1F) << "RAM keeps its value until power-up";
     tbsim_encoder_power_cycle();
     EXPECT_EQ(tbsim_slave_get(0, 0), 0x07);

@@ -19,7 +19,8 @@ protected:
 TEST_F(SlaveRegisterTest, RatingPlateAndConfigurationBlocksReadAsTheEncoderHoldsThem)
 {
     const uint32_t h = ulOpenStarted();
-    for (auto [ulAddress, ulCount] : std::vector<std::pair<uint32_t, uint32_t>>{{32, 24}, {56, 32}, {88, 16}, {0, 6}, {16, 6}}) {
+    for (auto [ulAddress, ulCount] :
+         std::vector<std::pair<uint32_t, uint32_t>>{{32, 24}, {56, 32}, {88, 16}, {0, 6}, {16, 6}}) {
         Bytes vecData(ulCount, 0xEE);
         uint32_t ulDone = ulCount;
         EXPECT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, ulAddress, &ulDone, vecData.data())) << ulAddress;

@@ -5,7 +5,8 @@ namespace {
 
 constexpr uint32_t kMagic = 0x4352BEBE;
 
-template <typename T> void put(std::vector<uint8_t> &out, T value)
+template <typename T>
+void put(std::vector<uint8_t> &out, T value)
 {
     using U = std::make_unsigned_t<T>;
     U raw = static_cast<U>(value);
@@ -19,7 +20,8 @@ class Reader {
 public:
     explicit Reader(const std::vector<uint8_t> &bytes) : bytes_(bytes) {}
     size_t left() const { return bytes_.size() - pos_; }
-    template <typename T> bool get(T &value)
+    template <typename T>
+    bool get(T &value)
     {
         if (left() < sizeof(T))
             return false;

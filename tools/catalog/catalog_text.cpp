@@ -287,8 +287,8 @@ bool parse(const std::string &source, const std::string &name, Catalogue &cat, s
         } else if (keyword == "article") {
             Article a;
             int64_t id = 0;
-            if (!parseNumber(cur.word(), std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), id,
-                             why)) {
+            if (!parseNumber(cur.word(), std::numeric_limits<int32_t>::min(),
+                             std::numeric_limits<int32_t>::max(), id, why)) {
                 why = "article id: " + why;
                 ok = false;
             } else {

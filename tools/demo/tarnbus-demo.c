@@ -16,9 +16,18 @@
 static const char *strResultName(int32_t lResult)
 {
     static const char *const astrNames[] = {
-        "BISS_OK",          "BISS_INVALID_HANDLE",    "BISS_INVALID_INTERFACE", "BISS_INTERFACE_NOT_FOU",
-        "BISS_MASTERCOMM_FAILED", "BISS_INVALID_MASTERADR", "BISS_INVALID_MASTERDAT", "BISS_INVALID_PARAMETER",
-        "BISS_INIT_FAILED", "BISS_TIMEOUT",           "BISS_REGERROR",          "BISS_COMM_FAILED",
+        "BISS_OK",
+        "BISS_INVALID_HANDLE",
+        "BISS_INVALID_INTERFACE",
+        "BISS_INTERFACE_NOT_FOU",
+        "BISS_MASTERCOMM_FAILED",
+        "BISS_INVALID_MASTERADR",
+        "BISS_INVALID_MASTERDAT",
+        "BISS_INVALID_PARAMETER",
+        "BISS_INIT_FAILED",
+        "BISS_TIMEOUT",
+        "BISS_REGERROR",
+        "BISS_COMM_FAILED",
     };
     if (lResult >= 0 && (size_t)lResult < sizeof astrNames / sizeof astrNames[0])
         return astrNames[lResult];
@@ -76,9 +85,9 @@ int main(void)
     /* The master items the configuration program sends for slave 0: data words of 10 and 24 bits
      * without CRC, register mode B, then the master's own settings. */
     static const uint32_t aaulItems[][2] = {
-        {MC_DATA1_LENGTH, 10}, {MC_DATA1_CRCPOLY, 0},   {MC_DATA1_BIT7, 0},     {MC_DATA2_LENGTH, 24},
-        {MC_DATA2_CRCPOLY, 0}, {MC_DATA2_BIT7, 0},      {MC_E5_LOW_BITS, 1},    {MC_DATA2_FLAG_A, 0},
-        {MC_SLAVE_MODE_C, 0},  {MC_F5_BIT0, 1},         {MC_E6_LOW5, 4},        {MC_E6_HIGH3, 2},
+        {MC_DATA1_LENGTH, 10}, {MC_DATA1_CRCPOLY, 0}, {MC_DATA1_BIT7, 0},  {MC_DATA2_LENGTH, 24},
+        {MC_DATA2_CRCPOLY, 0}, {MC_DATA2_BIT7, 0},    {MC_E5_LOW_BITS, 1}, {MC_DATA2_FLAG_A, 0},
+        {MC_SLAVE_MODE_C, 0},  {MC_F5_BIT0, 1},       {MC_E6_LOW5, 4},     {MC_E6_HIGH3, 2},
         {MC_E5_LOW_BITS, 1},
     };
     vUseSimulatorByDefault();

@@ -11,9 +11,9 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-#  define FT_WINAPI __stdcall
+#define FT_WINAPI __stdcall
 #else
-#  define FT_WINAPI
+#define FT_WINAPI
 #endif
 
 typedef uint32_t DWORD;
@@ -39,8 +39,14 @@ enum {
     FT_OTHER_ERROR = 18
 };
 
-enum { FT_PURGE_RX = 1, FT_PURGE_TX = 2 };
-enum { FT_BITMODE_RESET = 0x00, FT_BITMODE_MPSSE = 0x02 };
+enum {
+    FT_PURGE_RX = 1,
+    FT_PURGE_TX = 2
+};
+enum {
+    FT_BITMODE_RESET = 0x00,
+    FT_BITMODE_MPSSE = 0x02
+};
 
 /* EEPROM program data as FT_EE_Read fills it. The caller sets Signature1 = 0, Signature2 = 0xFFFFFFFF,
  * Version, and points the four strings at buffers it owns. */
@@ -68,31 +74,30 @@ typedef struct ft_program_data {
         IFBIsFifoTar, IFBIsFastSer, BIsVCP;
     /* FT232R */
     UCHAR UseExtOsc, HighDriveIOs, EndpointSize, PullDownEnableR, SerNumEnableR, InvertTXD, InvertRXD,
-        InvertRTS, InvertCTS, InvertDTR, InvertDSR, InvertDCD, InvertRI, Cbus0, Cbus1, Cbus2, Cbus3,
-        Cbus4, RIsD2XX;
+        InvertRTS, InvertCTS, InvertDTR, InvertDSR, InvertDCD, InvertRI, Cbus0, Cbus1, Cbus2, Cbus3, Cbus4,
+        RIsD2XX;
     /* FT2232H */
     UCHAR PullDownEnable7, SerNumEnable7, ALSlowSlew, ALSchmittInput, ALDriveCurrent, AHSlowSlew,
         AHSchmittInput, AHDriveCurrent, BLSlowSlew, BLSchmittInput, BLDriveCurrent, BHSlowSlew,
         BHSchmittInput, BHDriveCurrent, IFAIsFifo7, IFAIsFifoTar7, IFAIsFastSer7, AIsVCP7, IFBIsFifo7,
         IFBIsFifoTar7, IFBIsFastSer7, BIsVCP7, PowerSaveEnable;
     /* FT4232H */
-    UCHAR PullDownEnable8, SerNumEnable8, ASlowSlew, ASchmittInput, ADriveCurrent, BSlowSlew,
-        BSchmittInput, BDriveCurrent, CSlowSlew, CSchmittInput, CDriveCurrent, DSlowSlew,
-        DSchmittInput, DDriveCurrent, ARIIsTXDEN, BRIIsTXDEN, CRIIsTXDEN, DRIIsTXDEN, AIsVCP8, BIsVCP8,
-        CIsVCP8, DIsVCP8;
+    UCHAR PullDownEnable8, SerNumEnable8, ASlowSlew, ASchmittInput, ADriveCurrent, BSlowSlew, BSchmittInput,
+        BDriveCurrent, CSlowSlew, CSchmittInput, CDriveCurrent, DSlowSlew, DSchmittInput, DDriveCurrent,
+        ARIIsTXDEN, BRIIsTXDEN, CRIIsTXDEN, DRIIsTXDEN, AIsVCP8, BIsVCP8, CIsVCP8, DIsVCP8;
     /* FT232H */
     UCHAR PullDownEnableH, SerNumEnableH, ACSlowSlewH, ACSchmittInputH, ACDriveCurrentH, ADSlowSlewH,
-        ADSchmittInputH, ADDriveCurrentH, Cbus0H, Cbus1H, Cbus2H, Cbus3H, Cbus4H, Cbus5H, Cbus6H,
-        Cbus7H, Cbus8H, Cbus9H, IsFifoH, IsFifoTarH, IsFastSerH, IsFT1248H, FT1248CpolH, FT1248LsbH,
+        ADSchmittInputH, ADDriveCurrentH, Cbus0H, Cbus1H, Cbus2H, Cbus3H, Cbus4H, Cbus5H, Cbus6H, Cbus7H,
+        Cbus8H, Cbus9H, IsFifoH, IsFifoTarH, IsFastSerH, IsFT1248H, FT1248CpolH, FT1248LsbH,
         FT1248FlowControlH, IsVCPH, PowerSaveEnableH;
 } FT_PROGRAM_DATA;
 
 #if defined(__x86_64__) && !defined(_WIN32)
-#  ifdef __cplusplus
+#ifdef __cplusplus
 static_assert(sizeof(FT_PROGRAM_DATA) == 176, "FT_PROGRAM_DATA must match FTDI's layout");
-#  else
+#else
 _Static_assert(sizeof(FT_PROGRAM_DATA) == 176, "FT_PROGRAM_DATA must match FTDI's layout");
-#  endif
+#endif
 #endif
 
 /* The D2XX functions by their standard names and prototypes. */

@@ -14,7 +14,8 @@ std::string strFromEnv(const char *strVariable, const char *strDefault)
     return (strValue && *strValue) ? std::string(strValue) : std::string(strDefault);
 }
 
-template <typename T> bool bBind(const SharedLibrary &lib, const char *strName, T &pFunction)
+template <typename T>
+bool bBind(const SharedLibrary &lib, const char *strName, T &pFunction)
 {
     pFunction = reinterpret_cast<T>(lib.pSymbol(strName));
     return pFunction != nullptr;
@@ -22,9 +23,18 @@ template <typename T> bool bBind(const SharedLibrary &lib, const char *strName, 
 
 } // namespace
 
-std::string strD2xxPath() { return strFromEnv("TARNBUS_FTD2XX", "libftd2xx.so"); }
-std::string strDlPortIoPath() { return strFromEnv("TARNBUS_DLPORTIO", "libdlportio.so"); }
-std::string strSy2dPath() { return strFromEnv("TARNBUS_SY2D", "libsy2d.so"); }
+std::string strD2xxPath()
+{
+    return strFromEnv("TARNBUS_FTD2XX", "libftd2xx.so");
+}
+std::string strDlPortIoPath()
+{
+    return strFromEnv("TARNBUS_DLPORTIO", "libdlportio.so");
+}
+std::string strSy2dPath()
+{
+    return strFromEnv("TARNBUS_SY2D", "libsy2d.so");
+}
 
 bool bProbeLibrary(const std::string &strFile)
 {
@@ -43,9 +53,15 @@ std::shared_ptr<SharedLibrary> SharedLibrary::pLoad(const std::string &strFile)
     return std::shared_ptr<SharedLibrary>(new SharedLibrary(pHandle));
 }
 
-SharedLibrary::~SharedLibrary() { dlclose(pHandle); }
+SharedLibrary::~SharedLibrary()
+{
+    dlclose(pHandle);
+}
 
-void *SharedLibrary::pSymbol(const char *strName) const { return dlsym(pHandle, strName); }
+void *SharedLibrary::pSymbol(const char *strName) const
+{
+    return dlsym(pHandle, strName);
+}
 
 std::unique_ptr<D2xxDriver> D2xxDriver::pLoad(const std::string &strFile)
 {
@@ -54,12 +70,12 @@ std::unique_ptr<D2xxDriver> D2xxDriver::pLoad(const std::string &strFile)
     if (!pDriver->pLibrary)
         return nullptr;
     const SharedLibrary &lib = *pDriver->pLibrary;
-    bool bAll = bBind(lib, "FT_Open", pDriver->pOpen) && bBind(lib, "FT_Close", pDriver->pClose) &&
-                bBind(lib, "FT_Read", pDriver->pRead) && bBind(lib, "FT_Write", pDriver->pWrite) &&
-                bBind(lib, "FT_Purge", pDriver->pPurge) &&
-                bBind(lib, "FT_SetTimeouts", pDriver->pSetTimeouts) &&
-                bBind(lib, "FT_SetLatencyTimer", pDriver->pSetLatencyTimer) &&
-                bBind(lib, "FT_SetBitMode", pDriver->pSetBitMode) && bBind(lib, "FT_EE_Read", pDriver->pEeRead);
+    bool bAll =
+        bBind(lib, "FT_Open", pDriver->pOpen) && bBind(lib, "FT_Close", pDriver->pClose) &&
+        bBind(lib, "FT_Read", pDriver->pRead) && bBind(lib, "FT_Write", pDriver->pWrite) &&
+        bBind(lib, "FT_Purge", pDriver->pPurge) && bBind(lib, "FT_SetTimeouts", pDriver->pSetTimeouts) &&
+        bBind(lib, "FT_SetLatencyTimer", pDriver->pSetLatencyTimer) &&
+        bBind(lib, "FT_SetBitMode", pDriver->pSetBitMode) && bBind(lib, "FT_EE_Read", pDriver->pEeRead);
     if (!bAll)
         return nullptr;
     return pDriver;

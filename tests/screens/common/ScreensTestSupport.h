@@ -13,20 +13,20 @@
 // Records every message instead of opening a box; installed for its lifetime.
 class TCapturedMessages final : public TUserMessages {
 public:
-  struct Box {
-    bool IsError;
-    QString Text;
-  };
-  TCapturedMessages() { Previous = SetUserMessages(this); }
-  ~TCapturedMessages() override { SetUserMessages(Previous); }
-  void Error(const QString &Text) override { Boxes.append({true, Text}); }
-  void Info(const QString &Text) override { Boxes.append({false, Text}); }
-  QStringList Texts() const;
+    struct Box {
+        bool IsError;
+        QString Text;
+    };
+    TCapturedMessages() { Previous = SetUserMessages(this); }
+    ~TCapturedMessages() override { SetUserMessages(Previous); }
+    void Error(const QString &Text) override { Boxes.append({true, Text}); }
+    void Info(const QString &Text) override { Boxes.append({false, Text}); }
+    QStringList Texts() const;
 
-  QList<Box> Boxes;
+    QList<Box> Boxes;
 
 private:
-  TUserMessages *Previous = nullptr;
+    TUserMessages *Previous = nullptr;
 };
 
 // The default simulated world (encoder 58 / 4096, serial "2612001", configuration code 4, divider 2,
@@ -35,8 +35,8 @@ void ResetWorld();
 
 // The encoder's configuration block at 0 (RAM) or 16 (EEPROM), decoded.
 struct TBlockValues {
-  int Code, Direction, Mode, Divider;
-  bool operator==(const TBlockValues &) const = default;
+    int Code, Direction, Mode, Divider;
+    bool operator==(const TBlockValues &) const = default;
 };
 TBlockValues EncoderBlock(unsigned Address);
 std::array<uint8_t, 6> EncoderBytes(unsigned Address);
