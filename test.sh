@@ -8,6 +8,9 @@ scripts/install-deps.sh
 
 step() { printf '\n== %s\n' "$*"; }
 
+step "code format"
+scripts/check-format.sh
+
 step "build and test"
 cmake --preset default >/dev/null
 cmake --build --preset default

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   clang libclang-rt-14-dev           # libFuzzer targets
+  clang-format git                   # the format check of ./test.sh
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libjpeg62-turbo-dev fonts-dejavu-core
   srecord binutils                   # Intel HEX files checked against tools no one here wrote
