@@ -59,8 +59,10 @@ void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg)
 
 void tbsim_set_master(int version, uint8_t id, uint8_t revision)
 {
-    if (World *w = world())
+    if (World *w = world()) {
         w->master.powerUp(version, id, revision);
+        w->masterSpi.reset();
+    }
 }
 
 uint8_t tbsim_master_get(uint8_t address)

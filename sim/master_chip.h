@@ -1,19 +1,19 @@
-// The BiSS master chip on the SPI link: 256 byte registers, the instruction register, end of
-// transmission, start-up, and register transfers (mode B) that it runs on the BiSS line by itself.
+// The BiSS master chip's register core: 256 byte registers, the instruction register, end of
+// transmission, start-up, and register transfers (mode B) that it runs on the BiSS line by itself. Its
+// front ends (the SPI link, the parallel port) decode their wires into register accesses here.
 #ifndef TBSIM_MASTER_CHIP_H
 #define TBSIM_MASTER_CHIP_H
 
 #include "activity_log.h"
 #include "biss_line.h"
 #include "faults.h"
-#include "spi_target.h"
 
 #include <array>
 #include <cstdint>
 
 namespace tbsim {
 
-class MasterChip : public SpiTarget {
+class MasterChip {
 public:
     MasterChip(BissLine &line, const Faults &faults, ActivityLog &log);
 
@@ -26,9 +26,15 @@ public:
     // Sets a register behind the link's back (read-only registers included).
     void set(uint8_t address, uint8_t value);
 
-    void chipSelect(bool selected) override;
-    bool clockBit(bool mosi) override;
-    uint8_t clockByte(uint8_t mosi) override;
+    // One register access from a front end, with the side effects of the wire: a pending instruction
+    // is shown or taken, the access is logged.
+    uint8_t readAccess(uint8_t address);
+    void writeAccess(uint8_t address, uint8_t value);
+    // A front end finished one frame (one exchange with the chip): a running job comes one step
+    // nearer its end.
+    void frameEnded();
+    // End of transmission: true while no job runs.
+    bool eot() const;
 
     // Register layout by version.
     uint8_t instructionRegister() const { return m_version == 1 ? 0xE1 : 0xF4; }
@@ -49,16 +55,11 @@ private:
         Transfer
     };
 
-    void byteDone(uint8_t b);
-    uint8_t readAccess(uint8_t address);
-    void writeAccess(uint8_t address, uint8_t value);
     void beforeAccess(bool read, uint8_t address);
     void takeInstruction();
     void startJob(Job job);
-    void frameEnded();
     void completeJob();
     void runTransfer();
-    bool eot() const;
     bool readOnly(uint8_t address) const;
 
     BissLine &m_line;
@@ -68,14 +69,6 @@ private:
     int m_version = 2;
     std::array<uint8_t, 256> m_regs{};
     uint8_t m_id = 0, m_revision = 0;
-
-    // Frame decoding.
-    bool m_selected = false;
-    unsigned m_byteIndex = 0;
-    uint8_t m_opcode = 0, m_address = 0;
-    uint8_t m_out = 0xFF;
-    uint8_t m_shift = 0;
-    unsigned m_bits = 0;
 
     // Instruction written and not yet taken; shown once to a read before it is taken.
     bool m_instructionPending = false;

@@ -85,6 +85,7 @@ bool World::apply(const Scenario &sc)
         line.setSlave(i, std::move(slaves[i]));
     line.setReplacement(std::move(replacement));
     master.powerUp(sc.masterVersion, sc.masterId, sc.masterRevision);
+    masterSpi.reset();
     device.open = false;
     device.handle = 0;
     mpsse.reset();

@@ -7,6 +7,7 @@
 #include "biss_line.h"
 #include "faults.h"
 #include "master_chip.h"
+#include "master_spi.h"
 #include "mpsse.h"
 #include "scenario.h"
 
@@ -31,8 +32,9 @@ public:
     Faults faults;
     ActivityLog log;
     BissLine line{faults};
-    MasterChip master{line, faults, log};
-    Mpsse mpsse{master};
+    MasterChip master{line, faults, log}; // the register core
+    MasterSpi masterSpi{master, faults};  // its front end on the adapter's SPI link
+    Mpsse mpsse{masterSpi};
     UsbDevice device;
     Scenario scenario;
     std::string lastError;

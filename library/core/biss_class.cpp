@@ -3,13 +3,24 @@
 
 #include <cstdio>
 
+#include "adapter.h"
 #include "lpt_port.h"
+#include "master_registers.h"
 #include "platform/driver_library.h"
 #include "transfer_state.h"
 #include "usb_adapter.h"
 
+namespace {
+
+// The transports with nothing behind them hold no state, so every object shares them.
+NoAdapterClass NO_ADAPTER(false);
+NoAdapterClass NO_PORT(true); // a parallel-port kind without its port: byte-wide all the same
+Sy2dAdapterClass SY2D_ADAPTER;
+
+} // namespace
+
 BissClass::BissClass()
-    : eInterface(INTERFACE_NONE), pTransferState(std::make_unique<TransferState>()),
+    : eInterface(INTERFACE_NONE), pAdapter(&NO_ADAPTER), pTransferState(std::make_unique<TransferState>()),
       eMasterVersion(MASTER_VERSION_UNKNOWN), ucMasterId(0),
       ucMasterRevision(0), aulRegCache{}, abRegCacheStale{}, ulMcLptMode(0), ulMcF5Bit0(0),
       ulMcE5LowBits(0), aulMcData1Length{}, aulMcData1CrcHalf{}, abMcData1Bit7{}, aulMcData2Length{},
@@ -21,6 +32,7 @@ BissClass::BissClass()
 BissClass::~BissClass()
 {
     // Transfer state first, then the port, then the USB adapter (which closes its device).
+    pAdapter = &NO_ADAPTER;
     pTransferState.reset();
     pLptPort.reset();
     pUsbAdapter.reset();
@@ -50,11 +62,13 @@ BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
 
     switch (eKind) {
     case INTERFACE_NONE:
+        pAdapter = &NO_ADAPTER;
         pLptPort.reset();
         return BISS_OK;
     case INTERFACE_LPT1:
     case INTERFACE_LPT2:
     case INTERFACE_LPT3: {
+        pAdapter = &NO_PORT;
         if (!bCheckLPT())
             return BISS_INTERFACE_NOT_FOU;
         // Only a lower-case "0x" prefix carries a port base; without one no base is set (0).
@@ -66,23 +80,29 @@ BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
         break;
     }
     case INTERFACE_USB:
+        // A kind whose driver has gone keeps the adapter object it had, if any.
+        pAdapter = pUsbAdapter ? static_cast<AdapterClass *>(pUsbAdapter.get()) : &NO_ADAPTER;
         if (!bCheckUSB())
             return BISS_INTERFACE_NOT_FOU;
         if (!pUsbAdapter) {
-            pUsbAdapter = std::make_unique<UsbAdapterClass>(this, static_cast<uint8_t>(ulMcE5LowBits));
+            pUsbAdapter = std::make_unique<UsbAdapterClass>(static_cast<uint8_t>(ulMcE5LowBits));
             pUsbAdapter->bOpen(); // a failed opening shows in the communication test below
         }
+        pAdapter = pUsbAdapter.get();
         break;
     case INTERFACE_SY2D:
+        pAdapter = pUsbAdapter ? static_cast<AdapterClass *>(&SY2D_ADAPTER) : &NO_ADAPTER;
         if (!bCheckSY2D())
             return BISS_INTERFACE_NOT_FOU;
         if (!pUsbAdapter) {
-            pUsbAdapter = std::make_unique<UsbAdapterClass>(this, static_cast<uint8_t>(ulMcE5LowBits));
+            pUsbAdapter = std::make_unique<UsbAdapterClass>(static_cast<uint8_t>(ulMcE5LowBits));
             pUsbAdapter->bOpenSy2d();
         }
+        pAdapter = &SY2D_ADAPTER;
         break;
     default:
         eInterface = INTERFACE_NONE;
+        pAdapter = &NO_ADAPTER;
         return BISS_INVALID_INTERFACE;
     }
 
@@ -92,5 +112,5 @@ BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
     MasterVersionEnum eVersion;
     uint8_t ucId, ucRevision;
     vGetMasterVersion(&eVersion, &ucId, &ucRevision);
-    return bMasterTestComm(0xE2) ? BISS_OK : BISS_MASTERCOMM_FAILED;
+    return bMasterTestComm(tarnbus::REG_TEST) ? BISS_OK : BISS_MASTERCOMM_FAILED;
 }

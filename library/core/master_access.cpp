@@ -2,32 +2,12 @@
 // communication test.
 #include "tarnbus/BissClass.h"
 
-#include "usb_adapter.h"
-
-namespace {
-
-bool bIsLpt(InterfaceEnum eKind)
-{
-    return eKind == INTERFACE_LPT1 || eKind == INTERFACE_LPT2 || eKind == INTERFACE_LPT3;
-}
-
-} // namespace
-
-// A kind whose driver could not be loaded keeps its number but has no adapter object behind it.
-bool BissClass::bAdapterPresent() const
-{
-    switch (eInterface) {
-    case INTERFACE_USB:
-    case INTERFACE_SY2D:
-        return pUsbAdapter != nullptr;
-    default:
-        return pLptPort != nullptr;
-    }
-}
+#include "adapter.h"
+#include "master_registers.h"
 
 BissEnum BissClass::eWriteMaster(uint32_t ulAddress, uint32_t ulData, uint32_t ulMask)
 {
-    if (bIsLpt(eInterface)) {
+    if (pAdapter->bRefusesWideValues()) {
         if (ulAddress > 0xFF)
             return BISS_INVALID_MASTERADR;
         if (ulData > 0xFF)
@@ -41,43 +21,20 @@ BissEnum BissClass::eWriteMaster(uint32_t ulAddress, uint32_t ulData, uint32_t u
             return eResult;
         ulValue = (ulCurrent & ~ulMask) + (ulData & ulMask);
     }
-    const auto ucAddress = static_cast<uint8_t>(ulAddress);
-    const auto ucValue = static_cast<uint8_t>(ulValue);
-    if (!bAdapterPresent())
-        return BISS_INVALID_INTERFACE;
-    switch (eInterface) {
-    case INTERFACE_USB:
-        return pUsbAdapter->bWriteMaster(ucAddress, ucValue) ? BISS_OK : BISS_MASTERCOMM_FAILED;
-    case INTERFACE_SY2D:
-        return BISS_OK; // kind 5 has no transport: writes vanish
-    default:
-        // No interface, or a parallel port whose bus cycles this build does not carry.
-        return BISS_INVALID_INTERFACE;
-    }
+    return pAdapter->eWriteRegister(static_cast<uint8_t>(ulAddress), static_cast<uint8_t>(ulValue));
 }
 
 BissEnum BissClass::eReadMaster(uint32_t ulAddress, uint32_t *pulData)
 {
     if (!pulData)
         return BISS_INVALID_PARAMETER;
-    if (bIsLpt(eInterface) && ulAddress > 0xFF)
+    if (pAdapter->bRefusesWideValues() && ulAddress > 0xFF)
         return BISS_INVALID_MASTERADR;
-    if (!bAdapterPresent())
-        return BISS_INVALID_INTERFACE;
-    switch (eInterface) {
-    case INTERFACE_USB: {
-        uint8_t ucValue = 0;
-        if (!pUsbAdapter->bReadMaster(static_cast<uint8_t>(ulAddress), &ucValue))
-            return BISS_MASTERCOMM_FAILED;
+    uint8_t ucValue = 0;
+    BissEnum eResult = pAdapter->eReadRegister(static_cast<uint8_t>(ulAddress), &ucValue);
+    if (eResult == BISS_OK)
         *pulData = ucValue;
-        return BISS_OK;
-    }
-    case INTERFACE_SY2D:
-        *pulData = 1; // kind 5 has no transport: every register reads 1
-        return BISS_OK;
-    default:
-        return BISS_INVALID_INTERFACE;
-    }
+    return eResult;
 }
 
 BissEnum BissClass::eReadMaster(uint8_t ucAddress, uint8_t *pucData)
@@ -114,15 +71,15 @@ BissEnum BissClass::eWriteMasterVerify(uint8_t ucAddress, uint32_t ulValue, bool
 void BissClass::vResetMasterVersion()
 {
     eMasterVersion = MASTER_VERSION_UNKNOWN;
-    if (eReadMaster(uint8_t(0xEB), &ucMasterId) != BISS_OK)
+    if (eReadMaster(tarnbus::REG_ID, &ucMasterId) != BISS_OK)
         return;
     ucMasterRevision = 0;
     if ((ucMasterId & 0xC0) == 0) {
         eMasterVersion = MASTER_VERSION_1;
         return;
     }
-    if (eWriteMaster(0xEA, 0x00, 0xFFFFFFFF) == BISS_OK &&
-        eReadMaster(uint8_t(0xEA), &ucMasterRevision) == BISS_OK)
+    if (eWriteMaster(tarnbus::REG_REVISION, 0x00, 0xFFFFFFFF) == BISS_OK &&
+        eReadMaster(tarnbus::REG_REVISION, &ucMasterRevision) == BISS_OK)
         eMasterVersion = MASTER_VERSION_2;
 }
 
@@ -156,14 +113,5 @@ bool BissClass::bMasterTestComm(uint8_t ucAddress)
 
 BissEnum BissClass::eReadEOT(bool *pbEot)
 {
-    if (!bAdapterPresent())
-        return BISS_INVALID_INTERFACE;
-    switch (eInterface) {
-    case INTERFACE_USB:
-    case INTERFACE_SY2D:
-        return pUsbAdapter->eReadEotReg(pbEot);
-    default:
-        // The parallel port's status pin is not carried by this build.
-        return BISS_INVALID_INTERFACE;
-    }
+    return pAdapter->eReadEot(pbEot);
 }

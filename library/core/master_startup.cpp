@@ -5,39 +5,16 @@
 #include <chrono>
 #include <thread>
 
+#include "master_registers.h"
 #include "platform/clock.h"
 
-using tarnbus::bTimedOut;
-using tarnbus::TIME_LIMIT_MS;
 using tarnbus::ullTickMs;
 
-namespace {
-constexpr uint8_t INSTRUCTION_STOP = 0x80;
-}
-
-// Polls end of transmission until it comes (BISS_OK, *pbTimedOut false) or the limit counted from
-// ullStart runs out (BISS_OK, *pbTimedOut true). A failed query is returned as it is.
-BissEnum BissClass::eWaitEot(uint64_t ullStart, bool *pbTimedOut)
+// Stops the master and waits for it to go idle, timed from the stop: eOnTimeout when it does not,
+// else eOtherwise.
+BissEnum BissClass::eStopAndWaitEot(BissEnum eOnTimeout, BissEnum eOtherwise)
 {
-    *pbTimedOut = false;
-    for (;;) {
-        bool bEot = false;
-        BissEnum eResult = eReadEOT(&bEot);
-        if (eResult != BISS_OK)
-            return eResult;
-        if (bEot)
-            return BISS_OK;
-        if (bTimedOut(ullStart, TIME_LIMIT_MS)) {
-            *pbTimedOut = true;
-            return BISS_OK;
-        }
-    }
-}
-
-// Stops the master and waits for it to go idle: eOnTimeout when it does not, else eOtherwise.
-BissEnum BissClass::eAbortAndWaitEot(uint8_t ucInstruction, BissEnum eOnTimeout, BissEnum eOtherwise)
-{
-    BissEnum eResult = eWriteMaster(ucInstruction, INSTRUCTION_STOP, 0xFFFFFFFF);
+    BissEnum eResult = eStopMaster();
     if (eResult != BISS_OK)
         return eResult;
     bool bTimeout = false;
@@ -52,10 +29,7 @@ BissEnum BissClass::eInitBissComm()
     MasterVersionEnum eVersion;
     uint8_t ucId, ucRevision;
     vGetMasterVersion(&eVersion, &ucId, &ucRevision);
-    const uint8_t ucInstruction = bLayout1() ? 0xE1 : 0xF4;
-    const uint8_t ucStartUp = bLayout1() ? 0x08 : 0x10;
-    const uint8_t ucStatus = bLayout1() ? 0xE0 : 0xF8;
-    const uint8_t ucReadyMask = bLayout1() ? 0x80 : 0x01;
+    const tarnbus::MasterRegisterMap &map = tarnbus::mapFor(eVersion);
 
     bool bEot = false;
     BissEnum eResult = eReadEOT(&bEot);
@@ -63,45 +37,53 @@ BissEnum BissClass::eInitBissComm()
         return eResult;
     if (!bEot) {
         // A transfer is still running: stop it and give the master a moment to settle.
-        eResult = eAbortAndWaitEot(ucInstruction, BISS_INIT_FAILED, BISS_OK);
+        eResult = eStopAndWaitEot(BISS_INIT_FAILED, BISS_OK);
         if (eResult != BISS_OK)
             return eResult;
         std::this_thread::sleep_for(std::chrono::milliseconds(6));
     }
 
-    eResult = eWriteMaster(ucInstruction, ucStartUp, 0xFFFFFFFF);
+    eResult = eWriteMaster(map.ucInstruction, map.ucStartUp, 0xFFFFFFFF);
     if (eResult != BISS_OK)
         return eResult;
 
-    // The master clears the instruction register once it has taken the instruction.
-    const uint64_t ullStart = ullTickMs();
-    for (;;) {
-        uint8_t ucPending = 0;
-        eResult = eReadMaster(ucInstruction, &ucPending);
-        if (eResult != BISS_OK)
-            return eResult;
-        if (ucPending == 0)
-            break;
-        if (bTimedOut(ullStart, TIME_LIMIT_MS))
-            return eAbortAndWaitEot(ucInstruction, BISS_INIT_FAILED, BISS_MASTERCOMM_FAILED);
-    }
-
+    // The master clears the instruction register once it has taken the instruction. One it never
+    // takes is stopped; the stop must then end the transmission.
     bool bTimeout = false;
-    eResult = eWaitEot(ullTickMs(), &bTimeout);
+    eResult = eWaitFor(
+        [&](PollEnum *pePoll) {
+            uint8_t ucPending = 0;
+            BissEnum e = eReadMaster(map.ucInstruction, &ucPending);
+            *pePoll = ucPending == 0 ? POLL_DONE : POLL_WAITING;
+            return e;
+        },
+        ullTickMs(), &bTimeout, true);
     if (eResult != BISS_OK)
         return eResult;
-    if (bTimeout)
-        return eAbortAndWaitEot(ucInstruction, BISS_INIT_FAILED, BISS_INIT_FAILED);
-
-    const uint64_t ullReadyStart = ullTickMs();
-    for (;;) {
-        uint8_t ucReady = 0;
-        eResult = eReadMaster(ucStatus, &ucReady);
+    if (bTimeout) {
+        eResult = eWaitEot(ullTickMs(), &bTimeout);
         if (eResult != BISS_OK)
             return eResult;
-        if (ucReady & ucReadyMask)
-            return BISS_OK;
-        if (bTimedOut(ullReadyStart, TIME_LIMIT_MS))
-            return BISS_INIT_FAILED;
+        return bTimeout ? BISS_INIT_FAILED : BISS_MASTERCOMM_FAILED;
     }
+
+    eResult = eWaitEot(ullTickMs(), &bTimeout, true);
+    if (eResult != BISS_OK)
+        return eResult;
+    if (bTimeout) {
+        eResult = eWaitEot(ullTickMs(), &bTimeout);
+        return eResult != BISS_OK ? eResult : BISS_INIT_FAILED;
+    }
+
+    eResult = eWaitFor(
+        [&](PollEnum *pePoll) {
+            uint8_t ucReady = 0;
+            BissEnum e = eReadMaster(map.ucStartUpStatus, &ucReady);
+            *pePoll = (ucReady & map.ucStartUpDone) ? POLL_DONE : POLL_WAITING;
+            return e;
+        },
+        ullTickMs(), &bTimeout, false);
+    if (eResult != BISS_OK)
+        return eResult;
+    return bTimeout ? BISS_INIT_FAILED : BISS_OK;
 }

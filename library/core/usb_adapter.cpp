@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "master_registers.h"
 #include "transfer_state.h"
 
 namespace {
@@ -28,8 +29,8 @@ constexpr uint8_t LATENCY_MS = 16;
 
 } // namespace
 
-UsbAdapterClass::UsbAdapterClass(BissClass *pOwner, uint8_t ucE5LowBits)
-    : pOwner(pOwner), pTransferState(std::make_unique<TransferState>()), ucE5LowBits(ucE5LowBits)
+UsbAdapterClass::UsbAdapterClass(uint8_t ucE5LowBits)
+    : pTransferState(std::make_unique<TransferState>()), ucE5LowBits(ucE5LowBits)
 {
     for (auto &vecQueue : avecQueue)
         vecQueue.reserve(64);
@@ -37,8 +38,14 @@ UsbAdapterClass::UsbAdapterClass(BissClass *pOwner, uint8_t ucE5LowBits)
 
 UsbAdapterClass::~UsbAdapterClass()
 {
+    vClose();
+}
+
+void UsbAdapterClass::vClose()
+{
     if (hDevice && pDriver)
         pDriver->pClose(hDevice);
+    hDevice = nullptr;
 }
 
 bool UsbAdapterClass::bOpenDevice(int iIndex)
@@ -261,8 +268,18 @@ bool UsbAdapterClass::bReadMaster(uint8_t ucAddress, uint8_t *pucData)
 BissEnum UsbAdapterClass::eReadEotReg(bool *pbEot)
 {
     uint8_t ucStatus = 0;
-    BissEnum eResult = pOwner->eReadMaster(uint8_t(0xF0), &ucStatus);
+    BissEnum eResult = eReadRegister(tarnbus::REG_EOT, &ucStatus);
     if (eResult == BISS_OK)
-        *pbEot = (ucStatus & 0x01) != 0;
+        *pbEot = (ucStatus & tarnbus::EOT_BIT) != 0;
     return eResult;
+}
+
+BissEnum UsbAdapterClass::eWriteRegister(uint8_t ucAddress, uint8_t ucData)
+{
+    return bWriteMaster(ucAddress, ucData) ? BISS_OK : BISS_MASTERCOMM_FAILED;
+}
+
+BissEnum UsbAdapterClass::eReadRegister(uint8_t ucAddress, uint8_t *pucData)
+{
+    return bReadMaster(ucAddress, pucData) ? BISS_OK : BISS_MASTERCOMM_FAILED;
 }

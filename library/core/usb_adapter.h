@@ -8,21 +8,21 @@
 #include <memory>
 #include <vector>
 
+#include "adapter.h"
 #include "platform/d2xx.h"
 #include "platform/driver_library.h"
-#include "tarnbus/BissClass.h"
 
 struct TransferState;
 
-class UsbAdapterClass {
+class UsbAdapterClass : public AdapterClass {
 public:
     static constexpr unsigned QUEUE_COUNT = 2;
     static constexpr unsigned SERIAL_NUMBER_SIZE = 18;
 
     /* Nothing is opened yet; the D2XX driver is loaded by the first opening and kept while this object
      * lives. */
-    UsbAdapterClass(BissClass *pOwner, uint8_t ucE5LowBits);
-    ~UsbAdapterClass();
+    explicit UsbAdapterClass(uint8_t ucE5LowBits);
+    ~UsbAdapterClass() override;
     UsbAdapterClass(const UsbAdapterClass &) = delete;
     UsbAdapterClass &operator=(const UsbAdapterClass &) = delete;
 
@@ -33,6 +33,15 @@ public:
     bool bWriteMaster(uint8_t ucAddress, uint8_t ucData);
     bool bReadMaster(uint8_t ucAddress, uint8_t *pucData);
     BissEnum eReadEotReg(bool *pbEot);
+
+    /* The transport seen from BissClass: one SPI frame per access; a failed frame is
+     * BISS_MASTERCOMM_FAILED. End of transmission is bit 0 of master register 0xF0. */
+    BissEnum eWriteRegister(uint8_t ucAddress, uint8_t ucData) override;
+    BissEnum eReadRegister(uint8_t ucAddress, uint8_t *pucData) override;
+    BissEnum eReadEot(bool *pbEot) override { return eReadEotReg(pbEot); }
+    void vClose() override;
+    /* A USB round trip takes longer than the master needs to take an instruction. */
+    bool bSeesPendingInstruction() const override { return false; }
 
     void vAddCommand(uint8_t ucByte, unsigned uiQueue);
     void vAddSelect(unsigned uiQueue);
@@ -57,7 +66,6 @@ private:
     /* After a write cut short: resets the engine and sets it up again before the next frame. */
     bool bBackInStep();
 
-    BissClass *pOwner;
     std::unique_ptr<TransferState> pTransferState;
     uint8_t ucE5LowBits;                          /* master configuration item 2 at creation */
     std::unique_ptr<tarnbus::D2xxDriver> pDriver; /* null when the driver cannot be loaded */

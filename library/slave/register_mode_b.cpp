@@ -4,38 +4,19 @@
 
 #include <algorithm>
 
+#include "adapter.h"
+#include "master_registers.h"
 #include "platform/clock.h"
 
-using tarnbus::bTimedOut;
-using tarnbus::TIME_LIMIT_MS;
-using tarnbus::ullTickMs;
+using namespace tarnbus;
 
 namespace {
-
 constexpr uint32_t FULL_MASK = 0xFFFFFFFF;
-constexpr uint8_t REG_COUNT = 0xE3;    // registers to move, minus one
-constexpr uint8_t REG_ADDRESS = 0xE2;  // first slave register; bit 7 set = write
-constexpr uint8_t REG_SELECTOR = 0xE4; // version 2: selector; version 1: registers done after a failure
-constexpr uint8_t REG_SLAVE = 0xE5;    // bits 5..3 slave id; version 1: bits 2..0 count
-constexpr uint8_t REG_DONE_V2 = 0xF3;  // registers done after a failure
-constexpr uint8_t INSTRUCTION_STOP = 0x80;
-
-struct ModBRegisters {
-    uint8_t ucInstruction, ucStatus, ucWindow, ucStart;
-};
-
-ModBRegisters registersFor(MasterVersionEnum eVersion)
-{
-    if (eVersion == MASTER_VERSION_1)
-        return {0xE1, 0xE0, 0x40, 0x04};
-    return {0xF4, 0xF0, 0x80, 0x08};
 }
 
-} // namespace
-
-BissEnum BissClass::eModBPrepare(uint32_t ulCount, uint8_t ucInstruction)
+BissEnum BissClass::eModBPrepare(uint32_t ulCount)
 {
-    BissEnum eResult = eWriteMaster(REG_COUNT, (ulCount - 1) & 0x7F, FULL_MASK);
+    BissEnum eResult = eWriteMaster(REG_MODB_COUNT, (ulCount - 1) & 0x7F, FULL_MASK);
     if (eResult != BISS_OK)
         return eResult;
     bool bEot = false;
@@ -43,17 +24,11 @@ BissEnum BissClass::eModBPrepare(uint32_t ulCount, uint8_t ucInstruction)
     if (eResult != BISS_OK || bEot)
         return eResult;
     // A transfer is still running: stop it and wait until the master is idle.
-    eResult = eWriteMaster(ucInstruction, INSTRUCTION_STOP, FULL_MASK);
-    if (eResult != BISS_OK)
+    if ((eResult = eStopMaster()) != BISS_OK)
         return eResult;
-    const uint64_t ullStart = ullTickMs();
-    for (;;) {
-        eResult = eReadEOT(&bEot);
-        if (eResult != BISS_OK || bEot)
-            return eResult;
-        if (bTimedOut(ullStart, TIME_LIMIT_MS))
-            return BISS_COMM_FAILED;
-    }
+    bool bTimeout = false;
+    eResult = eWaitEot(ullTickMs(), &bTimeout);
+    return eResult == BISS_OK && bTimeout ? BISS_COMM_FAILED : eResult;
 }
 
 BissEnum BissClass::eModBAddress(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulCount)
@@ -62,63 +37,57 @@ BissEnum BissClass::eModBAddress(uint32_t ulSelector, uint32_t ulSlaveId, uint32
     uint32_t ulSlaveBits = (ulSlaveId & 7) << 3;
     if (eMasterVersion == MASTER_VERSION_1)
         ulSlaveBits |= ulCount & 7;
-    BissEnum eResult = eWriteMaster(REG_SLAVE, ulSlaveBits, FULL_MASK);
+    BissEnum eResult = eWriteMaster(REG_MODB_SLAVE, ulSlaveBits, FULL_MASK);
     if (eResult != BISS_OK || eMasterVersion != MASTER_VERSION_2)
         return eResult;
-    return eWriteMaster(REG_SELECTOR, ulSelector, FULL_MASK);
+    return eWriteMaster(REG_MODB_SELECTOR, ulSelector, FULL_MASK);
 }
 
-BissEnum BissClass::eModBRun(uint8_t ucInstruction, uint8_t ucStart)
+BissEnum BissClass::eModBRun()
 {
-    BissEnum eResult = eWriteMaster(ucInstruction, ucStart, FULL_MASK);
+    const MasterRegisterMap &map = mapFor(eMasterVersion);
+    BissEnum eResult = eWriteMaster(map.ucInstruction, map.ucTransfer, FULL_MASK);
     if (eResult != BISS_OK)
         return eResult;
-    const uint64_t ullStart = ullTickMs();
     // The instruction stays in its register until the master takes it. A master that shows it cleared
-    // before we ever saw it pending gets the instruction once more; the USB path and the bit-serial port
-    // are too slow to catch it pending, so there a clear register counts as taken.
+    // before we ever saw it pending gets the instruction once more; a link too slow to catch it
+    // pending counts a clear register as taken.
     int iRestart = 0;
     bool bSeen = false;
-    uint8_t ucPending = 0;
-    do {
-        eResult = eReadMaster(ucInstruction, &ucPending);
-        if (eResult != BISS_OK)
-            return eResult;
-        if (ucPending != 0 && bTimedOut(ullStart, TIME_LIMIT_MS))
-            return BISS_COMM_FAILED;
-        if (iRestart == 1)
-            iRestart = 2;
-        if (ucPending != 0 || eInterface == INTERFACE_LPT3 || eInterface == INTERFACE_USB)
-            bSeen = true;
-        if (ucPending == 0 && !bSeen && iRestart == 0) {
-            iRestart = 1;
-            eResult = eWriteMaster(ucInstruction, ucStart, FULL_MASK);
-            if (eResult != BISS_OK)
-                return eResult;
-        }
-    } while (ucPending != 0 || iRestart == 1);
-    return bSeen ? BISS_OK : BISS_COMM_FAILED;
-}
-
-BissEnum BissClass::eModBWaitEnd(uint8_t ucInstruction, bool bResetCount)
-{
-    const uint64_t ullStart = ullTickMs();
-    for (;;) {
-        bool bEot = false;
-        BissEnum eResult = eReadEOT(&bEot);
-        if (eResult != BISS_OK || bEot)
-            return eResult;
-        if (bTimedOut(ullStart, TIME_LIMIT_MS))
-            break;
-    }
-    BissEnum eResult = eWriteMaster(ucInstruction, INSTRUCTION_STOP, FULL_MASK);
+    bool bTimeout = false;
+    eResult = eWaitFor(
+        [&](PollEnum *pePoll) {
+            uint8_t ucPending = 0;
+            BissEnum e = eReadMaster(map.ucInstruction, &ucPending);
+            if (e != BISS_OK)
+                return e;
+            if (iRestart == 1)
+                iRestart = 2;
+            if (ucPending != 0 || !pAdapter->bSeesPendingInstruction())
+                bSeen = true;
+            if (ucPending == 0 && !bSeen && iRestart == 0) {
+                iRestart = 1;
+                if ((e = eWriteMaster(map.ucInstruction, map.ucTransfer, FULL_MASK)) != BISS_OK)
+                    return e;
+            }
+            // Only an instruction still pending runs into the time limit.
+            *pePoll = ucPending != 0 ? POLL_WAITING : iRestart == 1 ? POLL_AGAIN : POLL_DONE;
+            return BISS_OK;
+        },
+        ullTickMs(), &bTimeout, false);
     if (eResult != BISS_OK)
         return eResult;
-    if (bResetCount) {
-        eResult = eWriteMaster(REG_COUNT, 0, FULL_MASK);
-        if (eResult != BISS_OK)
-            return eResult;
-    }
+    return bSeen && !bTimeout ? BISS_OK : BISS_COMM_FAILED;
+}
+
+BissEnum BissClass::eModBWaitEnd(bool bResetCount)
+{
+    bool bTimeout = false;
+    BissEnum eResult = eWaitEot(ullTickMs(), &bTimeout, true);
+    if (eResult != BISS_OK || !bTimeout)
+        return eResult;
+    if (bResetCount && (eResult = eWriteMaster(REG_MODB_COUNT, 0, FULL_MASK)) != BISS_OK)
+        return eResult;
     return BISS_COMM_FAILED;
 }
 
@@ -133,23 +102,23 @@ BissEnum BissClass::eReadSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlave
     MasterVersionEnum eVersion;
     uint8_t ucId, ucRevision;
     vGetMasterVersion(&eVersion, &ucId, &ucRevision);
-    const ModBRegisters reg = registersFor(eVersion);
+    const MasterRegisterMap &map = mapFor(eVersion);
 
     uint32_t n = ulAsked;
-    BissEnum eResult = eModBPrepare(ulAsked, reg.ucInstruction);
+    BissEnum eResult = eModBPrepare(ulAsked);
     if (eResult != BISS_OK)
         return eResult;
-    if ((eResult = eWriteMaster(REG_ADDRESS, ulAddress & 0x7F, FULL_MASK)) != BISS_OK)
+    if ((eResult = eWriteMaster(REG_MODB_ADDRESS, ulAddress & 0x7F, FULL_MASK)) != BISS_OK)
         return eResult;
     if ((eResult = eModBAddress(ulSelector, ulSlaveId, ulAsked)) != BISS_OK)
         return eResult;
-    if ((eResult = eModBRun(reg.ucInstruction, reg.ucStart)) != BISS_OK)
+    if ((eResult = eModBRun()) != BISS_OK)
         return eResult;
-    if ((eResult = eModBWaitEnd(reg.ucInstruction, true)) != BISS_OK)
+    if ((eResult = eModBWaitEnd(true)) != BISS_OK)
         return eResult;
 
     uint8_t ucStatus = 0;
-    if ((eResult = eReadMaster(reg.ucStatus, &ucStatus)) != BISS_OK)
+    if ((eResult = eReadMaster(map.ucStatus, &ucStatus)) != BISS_OK)
         return eResult;
     bool bFailed = false;
     bool bDataValid;
@@ -164,31 +133,31 @@ BissEnum BissClass::eReadSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlave
         return e;
     };
     if (eVersion == MASTER_VERSION_1) {
-        if (!(ucStatus & 0x04)) {
+        if (!(ucStatus & STATUS_V1_COMPLETE)) {
             bFailed = true;
-            if ((eResult = eTakeDone(REG_SELECTOR, 0x3F)) != BISS_OK)
+            if ((eResult = eTakeDone(map.ucDoneCount, 0x3F)) != BISS_OK)
                 return eResult;
         }
-        if (!(ucStatus & 0x02))
+        if (!(ucStatus & STATUS_V1_DATA))
             bFailed = true;
-        bDataValid = ucStatus & 0x02;
+        bDataValid = ucStatus & STATUS_V1_DATA;
     } else {
-        if (!(ucStatus & 0x40) && !(ucStatus & 0x08)) {
+        if (!(ucStatus & STATUS_V2_NO_ANSWER) && !(ucStatus & STATUS_V2_ACK)) {
             bFailed = true;
-            if ((eResult = eTakeDone(REG_DONE_V2, 0x1F)) != BISS_OK)
+            if ((eResult = eTakeDone(map.ucDoneCount, 0x1F)) != BISS_OK)
                 return eResult;
         }
-        if ((ucStatus & 0x40) && !(ucStatus & 0x08))
+        if ((ucStatus & STATUS_V2_NO_ANSWER) && !(ucStatus & STATUS_V2_ACK))
             bFailed = true;
-        bDataValid = !(ucStatus & 0x40) || (ucStatus & 0x08);
+        bDataValid = !(ucStatus & STATUS_V2_NO_ANSWER) || (ucStatus & STATUS_V2_ACK);
     }
     if (bDataValid) {
         for (uint32_t i = 0; i < n; ++i) {
-            if ((eResult = eReadMaster(static_cast<uint8_t>(reg.ucWindow + i), &pucData[i])) != BISS_OK)
+            if ((eResult = eReadMaster(static_cast<uint8_t>(map.ucWindow + i), &pucData[i])) != BISS_OK)
                 return eResult;
         }
     }
-    if (*pulCount > 1 && (eResult = eWriteMaster(REG_COUNT, 0, FULL_MASK)) != BISS_OK)
+    if (*pulCount > 1 && (eResult = eWriteMaster(REG_MODB_COUNT, 0, FULL_MASK)) != BISS_OK)
         return eResult;
     return bFailed ? BISS_COMM_FAILED : BISS_OK;
 }
@@ -213,25 +182,25 @@ BissEnum BissClass::eWriteSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlav
     MasterVersionEnum eVersion;
     uint8_t ucId, ucRevision;
     vGetMasterVersion(&eVersion, &ucId, &ucRevision);
-    const ModBRegisters reg = registersFor(eVersion);
+    const MasterRegisterMap &map = mapFor(eVersion);
 
-    if ((eResult = eModBPrepare(ulAsked, reg.ucInstruction)) != BISS_OK)
+    if ((eResult = eModBPrepare(ulAsked)) != BISS_OK)
         return eResult;
-    if ((eResult = eWriteMaster(REG_ADDRESS, (ulAddress & 0x7F) | 0x80, FULL_MASK)) != BISS_OK)
+    if ((eResult = eWriteMaster(REG_MODB_ADDRESS, (ulAddress & 0x7F) | MODB_WRITE, FULL_MASK)) != BISS_OK)
         return eResult;
     if ((eResult = eModBAddress(ulSelector, ulSlaveId, ulAsked)) != BISS_OK)
         return eResult;
     for (uint32_t i = 0; i < ulAsked; ++i) {
-        if ((eResult = eWriteMaster(reg.ucWindow + i, pucData[i], FULL_MASK)) != BISS_OK)
+        if ((eResult = eWriteMaster(map.ucWindow + i, pucData[i], FULL_MASK)) != BISS_OK)
             return eResult;
     }
-    if ((eResult = eModBRun(reg.ucInstruction, reg.ucStart)) != BISS_OK)
+    if ((eResult = eModBRun()) != BISS_OK)
         return eResult;
-    if ((eResult = eModBWaitEnd(reg.ucInstruction, ulAsked >= 2)) != BISS_OK)
+    if ((eResult = eModBWaitEnd(ulAsked >= 2)) != BISS_OK)
         return eResult;
 
     uint8_t ucStatus = 0;
-    if ((eResult = eReadMaster(reg.ucStatus, &ucStatus)) != BISS_OK)
+    if ((eResult = eReadMaster(map.ucStatus, &ucStatus)) != BISS_OK)
         return eResult;
     auto eBrokenOff = [&](uint8_t ucDoneRegister) {
         uint8_t ucDone = 0;
@@ -242,17 +211,17 @@ BissEnum BissClass::eWriteSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlav
         return BISS_COMM_FAILED;
     };
     if (eVersion == MASTER_VERSION_1) {
-        if (!(ucStatus & 0x04))
-            return eBrokenOff(REG_SELECTOR);
-        if (!(ucStatus & 0x02))
+        if (!(ucStatus & STATUS_V1_COMPLETE))
+            return eBrokenOff(map.ucDoneCount);
+        if (!(ucStatus & STATUS_V1_DATA))
             return BISS_COMM_FAILED;
     } else {
-        if (!(ucStatus & 0x40) && !(ucStatus & 0x08))
-            return eBrokenOff(REG_DONE_V2);
-        if ((ucStatus & 0x40) && !(ucStatus & 0x08))
+        if (!(ucStatus & STATUS_V2_NO_ANSWER) && !(ucStatus & STATUS_V2_ACK))
+            return eBrokenOff(map.ucDoneCount);
+        if ((ucStatus & STATUS_V2_NO_ANSWER) && !(ucStatus & STATUS_V2_ACK))
             return BISS_COMM_FAILED;
     }
     if (ulAsked > 1)
-        return eWriteMaster(REG_COUNT, 0, FULL_MASK);
+        return eWriteMaster(REG_MODB_COUNT, 0, FULL_MASK);
     return BISS_OK;
 }

@@ -8,12 +8,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "tarnbus.h"
 #include "tarnbus_export.h"
 
+class AdapterClass;
 class LptPortClass;
 class UsbAdapterClass;
 struct TransferState;
@@ -66,26 +68,41 @@ public:
                                      uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
 
 private:
-    friend class UsbAdapterClass;
-
     bool bMasterTestComm(uint8_t ucAddress);
-    bool bAdapterPresent() const;
     BissEnum eReadEOT(bool *pbEot);
     static std::string strBin2Str(uint32_t ulValue);
+
+    /* The one wait of the library. fnPoll makes one query and says whether the wait is over; a failed
+     * query ends the wait with its result. Past the time limit, counted from ullStart, the wait ends
+     * with *pbTimedOut set; with bStopOnTimeout the master is then told to stop (a failed write is
+     * returned). POLL_AGAIN polls once more before the time is looked at. */
+    enum PollEnum {
+        POLL_DONE,
+        POLL_WAITING,
+        POLL_AGAIN
+    };
+    using PollFunction = std::function<BissEnum(PollEnum *)>;
+    BissEnum eWaitFor(const PollFunction &fnPoll, uint64_t ullStart, bool *pbTimedOut, bool bStopOnTimeout);
+    /* Waits for end of transmission. */
+    BissEnum eWaitEot(uint64_t ullStart, bool *pbTimedOut, bool bStopOnTimeout = false);
+    /* Writes the stop instruction to the instruction register of the master's version. */
+    BissEnum eStopMaster();
 
     /* Helpers of the configuration writer and the start-up handshake. */
     bool bLayout1() const { return eMasterVersion == MASTER_VERSION_1; }
     uint32_t ulChannelCount();
-    BissEnum eWaitEot(uint64_t ullStart, bool *pbTimedOut);
-    BissEnum eAbortAndWaitEot(uint8_t ucInstruction, BissEnum eOnTimeout, BissEnum eOtherwise);
+    BissEnum eStopAndWaitEot(BissEnum eOnTimeout, BissEnum eOtherwise);
     /* Register mode B, step by step: count and idle master; slave id, count bits and selector; start and
      * busy wait; end of transmission. */
-    BissEnum eModBPrepare(uint32_t ulCount, uint8_t ucInstruction);
+    BissEnum eModBPrepare(uint32_t ulCount);
     BissEnum eModBAddress(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulCount);
-    BissEnum eModBRun(uint8_t ucInstruction, uint8_t ucStart);
-    BissEnum eModBWaitEnd(uint8_t ucInstruction, bool bResetCount);
+    BissEnum eModBRun();
+    BissEnum eModBWaitEnd(bool bResetCount);
 
     InterfaceEnum eInterface;
+    /* The transport every master access goes through: one of the two adapter objects below, or one
+     * that has nothing behind it. Never null. */
+    AdapterClass *pAdapter;
     std::unique_ptr<LptPortClass> pLptPort;
     std::unique_ptr<UsbAdapterClass> pUsbAdapter;
     std::unique_ptr<TransferState> pTransferState;

@@ -1,0 +1,41 @@
+// The adapter kinds the transport contract runs on, and how a test breaks each one's link, takes its
+// adapter away and counts what reached its device.
+#ifndef TARNBUS_TEST_TRANSPORT_CASES_H
+#define TARNBUS_TEST_TRANSPORT_CASES_H
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+#include "tarnbus/tarnbus.h"
+#include "tarnbus_sim.h"
+
+struct TransportCase {
+    const char *strName;
+    uint32_t ulKind;
+    const char *strText;           /* the text OpenInterface gets */
+    const char *strDriverVariable; /* names the driver library */
+    bool bLinkReportsFailure;      /* a broken link shows as BISS_MASTERCOMM_FAILED */
+    void (*vPrepare)();            /* the simulated world this kind needs */
+    void (*vFaultOn)();            /* breaks the link */
+    void (*vFaultOff)();
+    void (*vAbsent)();              /* no adapter where the library looks */
+    uint64_t (*ulDeviceAccesses)(); /* calls that reached the adapter's device */
+};
+
+inline void PrintTo(const TransportCase &c, std::ostream *os)
+{
+    *os << c.strName;
+}
+
+inline std::vector<TransportCase> vecTransportCases()
+{
+    return {
+        {"Usb", INTERFACE_USB, "", "TARNBUS_FTD2XX", true, [] {},
+         [] { tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 1, 0); },
+         [] { tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 0, 0); },
+         [] { tbsim_set_fault(TBSIM_ADAPTER_ABSENT, 1, 0); }, [] { return uint64_t(tbsim_call_count()); }},
+    };
+}
+
+#endif
