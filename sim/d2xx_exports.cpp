@@ -47,6 +47,20 @@ World *begin(FT_HANDLE handle, uint64_t tbsim_counters::*counter, const char *na
     return status == FT_OK ? w : nullptr;
 }
 
+// A one-shot fault of FT_Read: counts down its allowance of good calls, then fires once and goes off.
+bool fires(World &w, tbsim_fault fault)
+{
+    if (!w.faults.on(fault))
+        return false;
+    const uint32_t allowance = w.faults.arg(fault);
+    if (allowance > 0) {
+        w.faults.setArg(fault, allowance - 1);
+        return false;
+    }
+    w.faults.set(fault, false, 0);
+    return true;
+}
+
 } // namespace
 
 FT_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *pHandle)
@@ -67,6 +81,7 @@ FT_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *pHandle)
     w.device.handle = kHandleBase + (uintptr_t(++w.device.generation) << 4);
     w.device.readTimeout = w.device.writeTimeout = 0;
     w.device.latency = 16;
+    w.device.lateAnswer.clear();
     w.mpsse.reset();
     *pHandle = reinterpret_cast<FT_HANDLE>(w.device.handle);
     return FT_OK;
@@ -118,6 +133,10 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesTo
     if (w.faults.on(TBSIM_SHORT_DEVICE_WRITE) && taken > 0)
         --taken;
     const auto *bytes = static_cast<const uint8_t *>(lpBuffer);
+    if (!w.device.lateAnswer.empty()) {
+        w.mpsse.arrive(w.device.lateAnswer.data(), w.device.lateAnswer.size());
+        w.device.lateAnswer.clear();
+    }
     w.log.call("FT_Write", bytes, taken);
     w.mpsse.write(bytes, taken);
     w.log.counters.bytes_written += taken;
@@ -137,9 +156,19 @@ FT_EXPORT FT_STATUS FT_Read(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToR
     FT_STATUS status = checkHandle(w, ftHandle);
     if (status == FT_OK && (!lpBytesReturned || (!lpBuffer && dwBytesToRead)))
         status = FT_INVALID_PARAMETER;
+    if (status == FT_OK && fires(w, TBSIM_DEVICE_READ_FAILS))
+        status = FT_IO_ERROR;
     if (status != FT_OK) {
         w.log.call("FT_Read");
         return status;
+    }
+    if (fires(w, TBSIM_LATE_DEVICE_READ)) {
+        const size_t held = w.mpsse.available();
+        const size_t before = w.device.lateAnswer.size();
+        w.device.lateAnswer.resize(before + held);
+        w.mpsse.read(w.device.lateAnswer.data() + before, held);
+        w.log.call("FT_Read", nullptr, 0);
+        return FT_OK;
     }
     // What is there when the count cannot be met, as after the read time-out (without the wait).
     size_t wanted = dwBytesToRead;

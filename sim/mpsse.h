@@ -28,6 +28,8 @@ public:
     size_t available() const { return m_rx.size() - m_rxHead; }
     size_t read(uint8_t *buffer, size_t size);
     void purgeRx();
+    // Bytes that reach the host's receive queue late, behind what is already there.
+    void arrive(const uint8_t *data, size_t size) { m_rx.insert(m_rx.end(), data, data + size); }
 
     uint8_t lowValue() const { return m_lowValue; }
     uint8_t lowDirection() const { return m_lowDir; }

@@ -23,6 +23,8 @@ constexpr const char *kFaultNames[TBSIM_FAULT_COUNT] = {
     "device_write_fails",
     "short_device_write",
     "eeprom_read_fails",
+    "device_read_fails",
+    "late_device_read",
 };
 
 void putText(std::array<uint8_t, kSlaveRegisters> &regs, unsigned address, const char *text)

@@ -50,6 +50,13 @@ typedef enum tbsim_fault {
                                          with FT_IO_ERROR and writes nothing */
     TBSIM_SHORT_DEVICE_WRITE = 10,   /* FT_Write takes one byte less than asked, status FT_OK */
     TBSIM_EEPROM_READ_FAILS = 11,    /* FT_EE_Read answers FT_EEPROM_READ_FAILED */
+    TBSIM_DEVICE_READ_FAILS = 12,    /* after arg more successful FT_Read calls, one FT_Read fails with
+                                         FT_IO_ERROR and leaves the waiting answer in the receive
+                                         queue; then the fault goes off */
+    TBSIM_LATE_DEVICE_READ = 13,     /* after arg more successful FT_Read calls, one FT_Read finds
+                                         nothing (FT_OK, no bytes, as at the read time-out): the answer
+                                         waiting arrives only with the next FT_Write, after any purge in
+                                         between; then the fault goes off */
     TBSIM_FAULT_COUNT
 } tbsim_fault;
 TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);

@@ -88,6 +88,7 @@ bool World::apply(const Scenario &sc)
     masterSpi.reset();
     device.open = false;
     device.handle = 0;
+    device.lateAnswer.clear();
     mpsse.reset();
     log.clear();
     return true;

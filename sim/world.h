@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tbsim {
 
@@ -23,6 +24,7 @@ struct UsbDevice {
     uint32_t generation = 0; // every opening gets a new handle
     uint32_t readTimeout = 0, writeTimeout = 0;
     uint8_t latency = 16;
+    std::vector<uint8_t> lateAnswer; // held back on the way to the host (TBSIM_LATE_DEVICE_READ)
 };
 
 class World {

@@ -20,6 +20,8 @@ constexpr uint8_t MPSSE_LOOPBACK_OFF = 0x85;
 constexpr uint8_t MPSSE_BYTES_OUT = 0x11;
 constexpr uint8_t MPSSE_BYTES_OUT_IN = 0x35;
 constexpr uint8_t MPSSE_SEND_IMMEDIATE = 0x87;
+constexpr uint8_t MPSSE_BAD_COMMAND = 0xAA;        // an opcode the engine does not know
+constexpr uint8_t MPSSE_BAD_COMMAND_ANSWER = 0xFA; // the engine's answer to one, before the opcode
 
 constexpr uint8_t SPI_WRITE = 0x02;
 constexpr uint8_t SPI_READ = 0x03;
@@ -80,6 +82,8 @@ bool UsbAdapterClass::bOpen()
 
 bool UsbAdapterClass::bConfigure()
 {
+    bOutOfStep = false;
+    bRxSuspect = false;
     for (unsigned q = 0; q < QUEUE_COUNT; ++q) {
         avecQueue[q].clear();
         if (!abQueueClean[q]) {
@@ -153,7 +157,9 @@ bool UsbAdapterClass::bWriteDevice(const uint8_t *pucBytes, size_t uiCount)
         return true;
     // A write cut short leaves the MPSSE engine inside a command, where it would take the next frame's
     // bytes as that command's arguments and never find its way back; the next frame starts afresh.
-    if (status == FT_OK && ulWritten > 0)
+    // A write that failed outright may have been cut short as well: the driver does not say how much
+    // of it reached the device.
+    if (status != FT_OK || ulWritten > 0)
         bOutOfStep = true;
     return false;
 }
@@ -168,20 +174,53 @@ bool UsbAdapterClass::bSetUpEngine()
     return bSendQueue(true, 0);
 }
 
+bool UsbAdapterClass::bResetEngine()
+{
+    // Only a reset brings the engine out of an unfinished command; then it is set up as at opening.
+    return pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_RESET) == FT_OK &&
+           pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_MPSSE) == FT_OK && bSetUpEngine();
+}
+
+bool UsbAdapterClass::bEchoAnswers()
+{
+    // An opcode the engine does not know comes back at once as 0xFA and the opcode: the first
+    // bytes read after it are that echo only when nothing older is still on its way.
+    static const uint8_t aucProbe[] = {MPSSE_BAD_COMMAND, MPSSE_SEND_IMMEDIATE};
+    if (!bWriteDevice(aucProbe, sizeof aucProbe))
+        return false;
+    uint8_t aucEcho[2] = {};
+    DWORD ulRead = 0;
+    FT_STATUS status = pDriver->pRead(hDevice, aucEcho, sizeof aucEcho, &ulRead);
+    return status == FT_OK && ulRead == sizeof aucEcho && aucEcho[0] == MPSSE_BAD_COMMAND_ANSWER &&
+           aucEcho[1] == MPSSE_BAD_COMMAND;
+}
+
 bool UsbAdapterClass::bBackInStep()
 {
-    if (!bOutOfStep)
+    if (!bOutOfStep && !bRxSuspect)
         return true;
     if (!hDevice || !pDriver)
         return false;
-    bOutOfStep = false;
-    // Only a reset brings the engine out of an unfinished command; then it is set up as at opening.
-    if (pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_RESET) != FT_OK ||
-        pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_MPSSE) != FT_OK || !bSetUpEngine() || !bPurgeRx()) {
-        bOutOfStep = true;
-        return false;
+    // After a failed transfer the engine may be inside a command and answers may still be on their
+    // way; the next frame goes out only once an echo shows that the receive queue holds nothing old.
+    // A second round with the engine reset catches an echo swallowed by an unfinished command.
+    for (int iRound = 0; iRound < 2; ++iRound) {
+        if (bOutOfStep || iRound > 0) {
+            if (!bResetEngine()) {
+                bOutOfStep = true;
+                return false;
+            }
+            bOutOfStep = false;
+        }
+        if (!bPurgeRx())
+            return false;
+        if (bEchoAnswers()) {
+            bRxSuspect = false;
+            return true;
+        }
+        bRxSuspect = true;
     }
-    return true;
+    return false;
 }
 
 bool UsbAdapterClass::bSendQueue(bool bDiscard, unsigned uiQueue)
@@ -253,16 +292,25 @@ bool UsbAdapterClass::bReadMaster(uint8_t ucAddress, uint8_t *pucData)
     if (!bSendQueue(true, 0))
         return false;
     uint8_t aucAnswer[3] = {};
-    DWORD ulRead = 0;
-    FT_STATUS status = pDriver->pRead(hDevice, aucAnswer, 3, &ulRead);
-    if (status != FT_OK || ulRead != 3) {
-        // Whatever of this answer arrives late would otherwise be taken for the next one.
-        if (status == FT_OK)
-            bPurgeRx();
+    if (!bReadAnswer(aucAnswer, sizeof aucAnswer))
         return false;
-    }
     *pucData = aucAnswer[2];
     return true;
+}
+
+bool UsbAdapterClass::bReadAnswer(uint8_t *pucBytes, size_t uiCount)
+{
+    if (!hDevice || !pDriver)
+        return false;
+    DWORD ulRead = 0;
+    FT_STATUS status = pDriver->pRead(hDevice, pucBytes, static_cast<DWORD>(uiCount), &ulRead);
+    if (status == FT_OK && ulRead == uiCount)
+        return true;
+    // Whatever of this answer is still queued or arrives late would otherwise be taken for the next
+    // one: drop what is there, and have the next frame make sure nothing else follows.
+    bPurgeRx();
+    bRxSuspect = true;
+    return false;
 }
 
 BissEnum UsbAdapterClass::eReadEotReg(bool *pbEot)

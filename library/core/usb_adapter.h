@@ -50,6 +50,13 @@ public:
     void vSetQueueClean(unsigned uiQueue, bool bClean) { abQueueClean[uiQueue] = bClean; }
     bool bSendQueue(bool bDiscard, unsigned uiQueue);
     bool bPurgeRx();
+    /* Reads one whole answer. On a failure or a short answer, the receive queue is purged and the
+     * next frame first makes sure that nothing of this answer is still on its way (bBackInStep). */
+    bool bReadAnswer(uint8_t *pucBytes, size_t uiCount);
+    /* Brings the device back in step after a failed transfer: resets the engine when a write may
+     * have been cut short, empties the receive queue and checks, by the engine's echo of an unknown
+     * opcode, that no late answer follows. Does nothing after successful transfers. */
+    bool bBackInStep();
 
     const char *strSerialNumber() const { return acSerialNumber.data(); }
     TransferState *pGetTransferState() { return pTransferState.get(); }
@@ -63,8 +70,9 @@ private:
     bool bConfigure();
     /* Pins, clock and loop-back as a register frame expects them (queue 0, sent at once). */
     bool bSetUpEngine();
-    /* After a write cut short: resets the engine and sets it up again before the next frame. */
-    bool bBackInStep();
+    bool bResetEngine();
+    /* Sends an unknown opcode and reads its echo; true when the echo is the first thing read. */
+    bool bEchoAnswers();
 
     std::unique_ptr<TransferState> pTransferState;
     uint8_t ucE5LowBits;                          /* master configuration item 2 at creation */
@@ -75,7 +83,8 @@ private:
     std::array<size_t, QUEUE_COUNT> auiSendBufferSize{};
     std::array<bool, QUEUE_COUNT> abQueueClean{true, true};
     std::array<char, SERIAL_NUMBER_SIZE> acSerialNumber{};
-    bool bOutOfStep = false;
+    bool bOutOfStep = false;  /* a write may have been cut short inside a command */
+    bool bRxSuspect = false;  /* an answer failed: older bytes may still arrive */
     int32_t lSy2dHandle = -1; /* the kind-5 adapter has no transport; this never changes */
 };
 

@@ -99,6 +99,43 @@ TEST_F(UsbTransportTest, DeviceFailuresFailTheAccessAndLeaveNoTrace)
     vExpectWorking();
 }
 
+// Each read either brings the register's own value or fails; an answer that failed or came late is
+// never taken for a later one, and the frames after the recovery are plain frames again.
+TEST_F(UsbTransportTest, NoReadTakesTheAnswerOfAnEarlierOne)
+{
+    const uint32_t h = ulOpen();
+    tbsim_master_set(0xE2, 0x5A);
+    tbsim_master_set(0xE4, 0x77);
+    const struct {
+        tbsim_fault eFault;
+        uint32_t ulArg;
+        const char *strWhat;
+    } aCases[] = {
+        {TBSIM_DEVICE_READ_FAILS, 0, "a read that fails and leaves its answer queued"},
+        {TBSIM_LATE_DEVICE_READ, 0, "an answer that arrives after the purge"},
+        {TBSIM_SHORT_DEVICE_READ, 2, "an answer cut short"},
+        {TBSIM_SHORT_DEVICE_WRITE, 0, "a read frame cut short, its answer already queued"},
+    };
+    for (const auto &c : aCases) {
+        SCOPED_TRACE(c.strWhat);
+        uint32_t ulValue = 0x1234;
+        tbsim_set_fault(c.eFault, 1, c.ulArg);
+        EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadMaster(h, 0xE4, &ulValue));
+        EXPECT_EQ(0x1234u, ulValue);
+        tbsim_set_fault(c.eFault, 0, 0);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(BISS_OK, ReadMaster(h, 0xE2, &ulValue));
+            EXPECT_EQ(0x5Au, ulValue);
+        }
+        tbsim_clear_logs();
+        EXPECT_EQ(BISS_OK, ReadMaster(h, 0xE4, &ulValue));
+        EXPECT_EQ(0x77u, ulValue);
+        const auto vecAll = vecCalls();
+        ASSERT_EQ(2u, vecAll.size()) << "back to one frame per access";
+        EXPECT_EQ(13u, vecAll[0].second.size());
+    }
+}
+
 TEST_F(UsbTransportTest, AbsentAdapterFailsTheCommunicationTest)
 {
     tbsim_set_fault(TBSIM_ADAPTER_ABSENT, 1, 0);
