@@ -67,6 +67,10 @@ public:
     BissEnum eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
                                      uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
 
+    /* CRC over a text of '0'/'1' characters with a generator text such as "11001" (x^4 + x + 1): start
+     * value 0, no final inversion; character j of the result is CRC bit j. */
+    static std::string strCrcGen(const std::string &strData, const std::string &strPoly);
+
 private:
     bool bMasterTestComm(uint8_t ucAddress);
     BissEnum eReadEOT(bool *pbEot);

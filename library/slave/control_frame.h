@@ -1,0 +1,64 @@
+/* The register control frame of register mode C: one control bit (CDM) per sensor cycle from the
+ * master, one answer bit (CDS) per cycle from the slave. The machine lives in a TransferState; the
+ * cycle engines ask it for each cycle's command and hand it the CDS bit the cycle brought back. */
+#ifndef TARNBUS_CONTROL_FRAME_H
+#define TARNBUS_CONTROL_FRAME_H
+
+#include <cstdint>
+
+#include "transfer_state.h"
+
+namespace tarnbus {
+
+/* Frame modes and the cycle commands that carry the frame bits. */
+constexpr uint8_t FRAME_IDLE = 0;
+constexpr uint8_t FRAME_READ = 1;
+constexpr uint8_t FRAME_WRITE = 2;
+constexpr uint8_t CMD_BIT_1 = 2;
+constexpr uint8_t CMD_BIT_0 = 4;
+constexpr uint8_t CMD_START_BIT_0 = 6; /* a 0 at the slot where the slave's start bit is awaited */
+constexpr uint8_t CDS_HIGH = 0x40;     /* the CDS bit as it sits in master register 0xF3 */
+
+/* Cycle errors of the frame. */
+constexpr uint32_t FRAME_ERROR_NO_ACK = 7;
+constexpr uint32_t FRAME_ERROR_CRC = 8;
+constexpr uint32_t FRAME_ERROR_NO_START = 9;
+
+/* The first step of a register that continues the frame of the one before (no new header). */
+constexpr uint8_t FRAME_STEP_NEXT_REGISTER = 18;
+/* Cycles the slave is given to send its start bit. */
+constexpr uint8_t FRAME_START_RETRIES = 100;
+
+/* What one cycle's answer did to the frame; the cycle engines copy it into the cycle record. */
+struct FrameOutcome {
+    uint32_t ulError = 0;       /* 0, or FRAME_ERROR_*: the frame has ended without its register */
+    uint8_t ucFailStep = 0;     /* the step whose answer was wrong (error 7) */
+    bool bComplete = false;     /* the register's frame ended with every check passed */
+    uint8_t ucRegisterData = 0; /* the register byte, when complete */
+};
+
+/* Starts the frame of a register: the first of a request at step 0 with the header, a following one of
+ * the same request at step 18. ucMoreRegisters is the caller's to set. */
+void vStartFrame(TransferState &state, uint8_t ucMode, uint8_t ucSlaveId, uint8_t ucAddress, uint8_t ucData,
+                 bool bNextRegister);
+
+/* The command for the step due now, advancing to the next step; the frame's last command marks it done
+ * (bFrameDone) so that the answer of that cycle closes it. ucStep19Zero is the command for a 0 bit at
+ * write step 19 and for read step 19, which the cycle engine picks for its master. */
+uint8_t ucFrameCommand(TransferState &state, uint8_t ucStep19Zero);
+
+/* True when the answer of the cycle just run is checked: a frame runs and the step just sent is one of
+ * 17..32. */
+bool bFrameCdsDue(const TransferState &state);
+
+/* Takes the answer of the cycle just run. With bCheck the CDS bit is checked against the frame (no
+ * acknowledge, the wait for the slave's start bit, the data and CRC of a read); without it (CDS checks
+ * off) only the frame's end is taken. Ends the frame on an error or when its register is done. */
+void vEvaluateFrameCycle(TransferState &state, bool bCds, bool bCheck, FrameOutcome *pOutcome);
+
+/* Leaves no frame running: a later cycle must never finish a frame its caller gave up. */
+void vAbandonFrame(TransferState &state);
+
+} // namespace tarnbus
+
+#endif
