@@ -18,6 +18,7 @@ void ActivityLog::clear()
     m_calls.clear();
     m_bytes.clear();
     m_master.clear();
+    m_control.clear();
 }
 
 void ActivityLog::call(const char *name, const uint8_t *bytes, size_t size)
@@ -58,6 +59,17 @@ bool ActivityLog::masterAt(size_t index, tbsim_master_access &out) const
         return false;
     out = m_master[index];
     return true;
+}
+
+void ActivityLog::control(std::string line)
+{
+    if (m_control.size() < kMaxEntries)
+        m_control.push_back(std::move(line));
+}
+
+const char *ActivityLog::controlAt(size_t index) const
+{
+    return index < m_control.size() ? m_control[index].c_str() : nullptr;
 }
 
 } // namespace tbsim

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace tbsim {
@@ -29,6 +30,11 @@ public:
     size_t masterCount() const { return m_master.size(); }
     bool masterAt(size_t index, tbsim_master_access &out) const;
 
+    // What the slaves' control channels did: one line per register read out or committed.
+    void control(std::string line);
+    size_t controlCount() const { return m_control.size(); }
+    const char *controlAt(size_t index) const;
+
 private:
     struct Call {
         const char *name;
@@ -43,6 +49,7 @@ private:
     std::vector<Call> m_calls;
     std::vector<uint8_t> m_bytes;
     std::vector<tbsim_master_access> m_master;
+    std::vector<std::string> m_control;
 };
 
 } // namespace tbsim

@@ -1,5 +1,7 @@
 #include "biss_line.h"
 
+#include <string>
+
 namespace tbsim {
 
 void BissLine::clear()
@@ -46,6 +48,54 @@ void BissLine::powerCycle()
             s->powerCycle();
     if (m_replacement)
         m_replacement->powerCycle();
+}
+
+ControlFaults BissLine::controlFaults(unsigned position) const
+{
+    ControlFaults f;
+    if (position != 0)
+        return f;
+    if (m_faults.on(TBSIM_CONTROL_START_DELAY))
+        f.startDelay = m_faults.arg(TBSIM_CONTROL_START_DELAY);
+    f.badCrc = m_faults.on(TBSIM_CONTROL_BAD_CRC);
+    if (m_faults.on(TBSIM_CONTROL_CDS_FLIP))
+        f.flipCycle = int(m_faults.arg(TBSIM_CONTROL_CDS_FLIP));
+    f.neverReady = m_faults.on(TBSIM_CONTROL_NEVER_READY);
+    if (m_faults.on(TBSIM_CONTROL_FOREIGN_ID))
+        f.foreignId = int(m_faults.arg(TBSIM_CONTROL_FOREIGN_ID) & 7);
+    return f;
+}
+
+bool BissLine::controlCycle(bool cdm)
+{
+    bool cds = false;
+    for (unsigned position = 0; position < kMaxSlaves; ++position) {
+        Slave *slave = answering(position);
+        if (!slave)
+            continue;
+        ControlChannel &channel = slave->control();
+        channel.setId(position);
+        channel.setFaults(controlFaults(position));
+        cds = channel.cycle(*slave, cdm) || cds;
+        for (const std::string &line : channel.takeEvents())
+            m_log.control("slave " + std::to_string(position) + " " + line);
+    }
+    return cds;
+}
+
+bool BissLine::controlReady()
+{
+    bool any = false;
+    for (unsigned position = 0; position < kMaxSlaves; ++position) {
+        Slave *slave = answering(position);
+        if (!slave)
+            continue;
+        slave->control().setFaults(controlFaults(position));
+        if (!slave->control().ready())
+            return false;
+        any = true;
+    }
+    return any;
 }
 
 } // namespace tbsim

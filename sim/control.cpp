@@ -143,6 +143,18 @@ int tbsim_master_log_get(size_t index, tbsim_master_access *out)
     return w->log.masterAt(index, *out) ? 0 : -1;
 }
 
+size_t tbsim_control_log_count(void)
+{
+    const World *w = world();
+    return w ? w->log.controlCount() : 0;
+}
+
+const char *tbsim_control_log_get(size_t index)
+{
+    const World *w = world();
+    return w ? w->log.controlAt(index) : nullptr;
+}
+
 void tbsim_clear_logs(void)
 {
     if (World *w = world())

@@ -25,6 +25,11 @@ constexpr const char *kFaultNames[TBSIM_FAULT_COUNT] = {
     "eeprom_read_fails",
     "device_read_fails",
     "late_device_read",
+    "control_start_delay",
+    "control_bad_crc",
+    "control_cds_flip",
+    "control_never_ready",
+    "control_foreign_id",
 };
 
 void putText(std::array<uint8_t, kSlaveRegisters> &regs, unsigned address, const char *text)

@@ -2,6 +2,8 @@
 #ifndef TBSIM_SLAVE_H
 #define TBSIM_SLAVE_H
 
+#include "control_channel.h"
+
 #include <array>
 #include <cstdint>
 
@@ -24,8 +26,12 @@ public:
     // Power-up of the slave (nothing for a plain register file).
     virtual void powerCycle() {}
 
+    // The register-mode-C control channel, on the same registers as the master's register transfers.
+    ControlChannel &control() { return m_control; }
+
 protected:
     std::array<uint8_t, kSlaveRegisters> m_regs{};
+    ControlChannel m_control;
 };
 
 } // namespace tbsim

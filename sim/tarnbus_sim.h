@@ -57,6 +57,12 @@ typedef enum tbsim_fault {
                                          nothing (FT_OK, no bytes, as at the read time-out): the answer
                                          waiting arrives only with the next FT_Write, after any purge in
                                          between; then the fault goes off */
+    /* The encoder's register-mode-C control channel: */
+    TBSIM_CONTROL_START_DELAY = 14, /* its start bit comes arg cycles late */
+    TBSIM_CONTROL_BAD_CRC = 15,     /* a register it reads out goes with a wrong CRC */
+    TBSIM_CONTROL_CDS_FLIP = 16,    /* its CDS bit of frame cycle arg (0 = the start bit) is inverted */
+    TBSIM_CONTROL_NEVER_READY = 17, /* it never gets ready for a frame */
+    TBSIM_CONTROL_FOREIGN_ID = 18,  /* it answers to slave id arg instead of its own */
     TBSIM_FAULT_COUNT
 } tbsim_fault;
 TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);
@@ -96,7 +102,12 @@ typedef struct tbsim_master_access {
 } tbsim_master_access;
 TBSIM_EXPORT size_t tbsim_master_log_count(void);
 TBSIM_EXPORT int tbsim_master_log_get(size_t index, tbsim_master_access *out); /* 0 ok, -1 out of range */
-TBSIM_EXPORT void tbsim_clear_logs(void);                                      /* also zeroes the counters */
+/* What the slaves' control channels did (register mode C), one text per register: "slave 0 read 0x20
+ * = 0x01" when a slave reads a register out, "slave 0 write 0x10 = 0x5A" when it commits one. The
+ * text stays valid until the logs are cleared; null when the index is out of range. */
+TBSIM_EXPORT size_t tbsim_control_log_count(void);
+TBSIM_EXPORT const char *tbsim_control_log_get(size_t index);
+TBSIM_EXPORT void tbsim_clear_logs(void); /* also zeroes the counters */
 
 #ifdef __cplusplus
 }

@@ -33,7 +33,7 @@ public:
 
     Faults faults;
     ActivityLog log;
-    BissLine line{faults};
+    BissLine line{faults, log};
     MasterChip master{line, faults, log}; // the register core
     MasterSpi masterSpi{master, faults};  // its front end on the adapter's SPI link
     Mpsse mpsse{masterSpi};
