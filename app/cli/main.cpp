@@ -40,7 +40,8 @@ const char kHelp[] =
     "Options may stand before or after the command.\n"
     "\n"
     "Settings (language of the texts) come from Rotaconf.ini in $XDG_CONFIG_HOME (default ~/.config).\n"
-    "The adapter's driver is the D2XX library named by TARNBUS_FTD2XX, else libftd2xx.so.\n"
+    "The adapter's driver is the D2XX library named by TARNBUS_FTD2XX, else FTDI's libftd2xx.so when it\n"
+    "is installed, else the project's open driver on libftdi1 (libtarnbus-ftdi.so).\n"
     "\n"
     "Exit status: 0 on success; 1 when the adapter, the encoder or the catalogue fails, with a message\n"
     "naming the library's result code (for example BISS_COMM_FAILED); 2 for a usage error.\n";

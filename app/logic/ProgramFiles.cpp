@@ -6,6 +6,10 @@
 
 #include <cstdlib>
 
+#ifndef ROTACONF_INSTALLED_DRIVERS
+#define ROTACONF_INSTALLED_DRIVERS "../lib/tarnbus"
+#endif
+
 QString ProgramDirectory()
 {
     return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath();
@@ -21,9 +25,20 @@ QString DefaultCatalogueFile()
     return Beside;
 }
 
+QString SimulatedAdapterFile()
+{
+    const QString Dir = ProgramDirectory();
+    const QString Beside = QDir::cleanPath(Dir + QStringLiteral("/../lib/libftd2xx-sim.so"));
+    const QString Installed =
+        QDir::cleanPath(Dir + QStringLiteral("/" ROTACONF_INSTALLED_DRIVERS "/libftd2xx-sim.so"));
+    if (!QFileInfo(Beside).isFile() && QFileInfo(Installed).isFile())
+        return Installed;
+    return Beside;
+}
+
 bool UseSimulatedAdapter(QString &Error)
 {
-    const QString Driver = QDir::cleanPath(ProgramDirectory() + QStringLiteral("/../lib/libftd2xx-sim.so"));
+    const QString Driver = SimulatedAdapterFile();
     if (!QFileInfo(Driver).isFile()) {
         Error = QStringLiteral("the simulated adapter %1 is missing").arg(Driver);
         return false;

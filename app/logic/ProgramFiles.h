@@ -11,6 +11,10 @@ QString ProgramDirectory();
 // neither exists, so that the catalogue's message names where it was looked for first.
 QString DefaultCatalogueFile();
 
-// Points the library's driver (TARNBUS_FTD2XX) at the simulated adapter ../lib/libftd2xx-sim.so beside
-// the program. Must run before anything opens an adapter. False with a message when it is missing.
+// The simulated adapter: ../lib/libftd2xx-sim.so beside the program (the build tree), else the installed
+// one in the driver folder beside the library; the first place when neither exists.
+QString SimulatedAdapterFile();
+
+// Points the library's driver (TARNBUS_FTD2XX) at the simulated adapter. Must run before anything opens
+// an adapter. False with a message when it is missing.
 bool UseSimulatedAdapter(QString &Error);

@@ -6,9 +6,12 @@
  * success. A handle comes from OpenInterface and stays valid until CloseInterface, whether or not its
  * adapter came up. The library starts no threads and takes no locks: use it from one thread at a time.
  *
- * Driver libraries are loaded at run time: the D2XX-compatible USB driver from the path in the
- * environment variable TARNBUS_FTD2XX, else "libftd2xx.so"; the parallel-port driver from
- * TARNBUS_DLPORTIO, else "libdlportio.so"; the kind-5 driver from TARNBUS_SY2D, else "libsy2d.so".
+ * Driver libraries are loaded at run time. The D2XX-compatible USB driver: the path in the environment
+ * variable TARNBUS_FTD2XX when it is set (then that file alone: when it cannot be loaded the USB kind
+ * reports BISS_INTERFACE_NOT_FOU); else FTDI's own "libftd2xx.so" when it is installed; else the
+ * project's open driver on libftdi1, "libtarnbus-ftdi.so" in the "tarnbus" folder beside this library.
+ * The parallel-port driver from TARNBUS_DLPORTIO, else "libdlportio.so"; the kind-5 driver from
+ * TARNBUS_SY2D, else "libsy2d.so".
  *
  * This header is plain C and may be included from C or C++.
  */

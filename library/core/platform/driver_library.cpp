@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 namespace tarnbus {
@@ -21,11 +23,45 @@ bool bBind(const SharedLibrary &lib, const char *strName, T &pFunction)
     return pFunction != nullptr;
 }
 
+// The directory this library was loaded from, with a trailing slash; empty when unknown.
+std::string strOwnDirectory()
+{
+    Dl_info info;
+    if (!dladdr(reinterpret_cast<void *>(&strOwnDirectory), &info) || !info.dli_fname)
+        return std::string();
+    const std::string strFile = info.dli_fname;
+    const size_t uiSlash = strFile.rfind('/');
+    return uiSlash == std::string::npos ? std::string() : strFile.substr(0, uiSlash + 1);
+}
+
+bool bIsFile(const std::string &strFile)
+{
+    struct stat st;
+    return stat(strFile.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 } // namespace
+
+std::string strProjectDriver(const char *strName)
+{
+    const std::string strDirectory = strOwnDirectory();
+    const std::string strInstalled = strDirectory + "tarnbus/" + strName;
+    const std::string strBeside = strDirectory + strName;
+    if (!bIsFile(strInstalled) && bIsFile(strBeside))
+        return strBeside;
+    return strInstalled;
+}
 
 std::string strD2xxPath()
 {
-    return strFromEnv("TARNBUS_FTD2XX", "libftd2xx.so");
+    // A path the user names is used alone: a mistake there must not quietly reach another adapter.
+    const char *strValue = std::getenv("TARNBUS_FTD2XX");
+    if (strValue && *strValue)
+        return strValue;
+    // FTDI's own driver when it is installed, else the project's driver on libftdi1.
+    if (bProbeLibrary("libftd2xx.so"))
+        return "libftd2xx.so";
+    return strProjectDriver("libtarnbus-ftdi.so");
 }
 std::string strDlPortIoPath()
 {

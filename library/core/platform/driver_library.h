@@ -1,6 +1,6 @@
 /* Driver libraries loaded at run time: the D2XX-compatible USB driver, the port I/O driver and the
  * kind-5 driver. Each is found through an environment variable holding a path, else a default file
- * name searched the usual way. */
+ * name searched the usual way; the USB driver falls back to the project's own driver on libftdi1. */
 #ifndef TARNBUS_DRIVER_LIBRARY_H
 #define TARNBUS_DRIVER_LIBRARY_H
 
@@ -12,9 +12,14 @@
 namespace tarnbus {
 
 /* Which file to load for each driver. */
-std::string strD2xxPath();     /* TARNBUS_FTD2XX, else "libftd2xx.so" */
+std::string strD2xxPath();     /* TARNBUS_FTD2XX alone when set; else "libftd2xx.so" when it loads; else
+                                  the project's driver beside this library (strProjectDriver) */
 std::string strDlPortIoPath(); /* TARNBUS_DLPORTIO, else "libdlportio.so" */
 std::string strSy2dPath();     /* TARNBUS_SY2D, else "libsy2d.so" */
+
+/* One of the project's driver libraries: in the "tarnbus" folder beside this library where it is
+ * installed, else beside it (the build tree). The installed place when neither exists. */
+std::string strProjectDriver(const char *strName);
 
 /* True when the file can be loaded; it is released again at once. */
 bool bProbeLibrary(const std::string &strFile);

@@ -1,0 +1,135 @@
+// rotaconf-cli on the adapter's real road, library -> open driver -> libftdi1 (the stand-in) ->
+// simulated adapter, master chip and encoder, compared with the same command on the simulated D2XX
+// driver (--simulate). LD_LIBRARY_PATH makes the stand-in the libftdi1 the driver loads.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string strRead(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs of blanks and line ends folded into one space, as a reader sees the columns.
+std::string strSimplified(const std::string &text)
+{
+    std::string result;
+    for (char c : text) {
+        const bool blank = c == ' ' || c == '\n' || c == '\t';
+        if (!blank)
+            result += c;
+        else if (!result.empty() && result.back() != ' ')
+            result += ' ';
+    }
+    return result;
+}
+
+class CliOnOpenDriver : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char acTemplate[] = "/tmp/tarnbus-cli-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(acTemplate));
+        dir = acTemplate;
+        unsetenv("TARNBUS_FTD2XX");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // rotaconf-cli ARGS in a fresh world made of the scenario text; through the open driver unless
+    // simulate is set.
+    CliRun run(bool simulate, std::vector<std::string> args, const std::string &scenario)
+    {
+        const fs::path scenarioFile = dir / "scenario.txt";
+        std::ofstream(scenarioFile) << scenario;
+        setenv("TARNBUS_SIM_SCENARIO", scenarioFile.c_str(), 1);
+        if (simulate)
+            args.insert(args.begin(), "--simulate");
+        args.insert(args.begin(), ROTACONF_CLI);
+        const fs::path out = dir / "out.txt", err = dir / "err.txt";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int fdErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fdOut, 1);
+            dup2(fdErr, 2);
+            std::vector<char *> argv;
+            for (auto &arg : args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        int wstatus = 0;
+        waitpid(pid, &wstatus, 0);
+        CliRun r;
+        r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+        r.out = strRead(out);
+        r.err = strRead(err);
+        return r;
+    }
+    std::string stored(const char *name) const
+    {
+        return "encoder.eeprom_file = " + (dir / name).string() + "\n";
+    }
+    fs::path dir;
+};
+
+#define SHOW(r) "status " << (r).status << "\nout: " << (r).out << "\nerr: " << (r).err
+
+} // namespace
+
+TEST_F(CliOnOpenDriver, PlateReadsTheSameAsOnTheSimulatedDriver)
+{
+    const CliRun viaDriver = run(false, {"plate"}, "");
+    const CliRun simulated = run(true, {"plate"}, "");
+    ASSERT_EQ(0, viaDriver.status) << SHOW(viaDriver);
+    EXPECT_NE(std::string::npos, viaDriver.out.find("2612001")) << SHOW(viaDriver);
+    EXPECT_EQ(simulated.out, viaDriver.out);
+    EXPECT_EQ(simulated.status, viaDriver.status);
+}
+
+TEST_F(CliOnOpenDriver, SetReachesTheEncoderAsOnTheSimulatedDriver)
+{
+    const CliRun viaDriver = run(false, {"set", "1'024", "0", "2"}, stored("open.eeprom"));
+    const CliRun simulated = run(true, {"set", "1'024", "0", "2"}, stored("sim.eeprom"));
+    ASSERT_EQ(0, viaDriver.status) << SHOW(viaDriver);
+    EXPECT_EQ(simulated.out, viaDriver.out);
+    EXPECT_EQ(strRead(dir / "sim.eeprom"), strRead(dir / "open.eeprom")) << "the encoder stored the same";
+
+    // Powered up again from what the open driver wrote.
+    const CliRun plate = run(true, {"plate"}, stored("open.eeprom"));
+    EXPECT_NE(std::string::npos,
+              strSimplified(plate.out).find("Current configuration Pulse count 1024 Interpolation code 4 "
+                                            "Divider 4 Direction 0 (CHB lags CHA, CCW) Zero pulse 2"))
+        << SHOW(plate);
+}
+
+TEST_F(CliOnOpenDriver, AMissingAdapterIsReportedAsOnTheSimulatedDriver)
+{
+    const CliRun viaDriver = run(false, {"plate"}, "fault.adapter_absent = on\n");
+    const CliRun simulated = run(true, {"plate"}, "fault.adapter_absent = on\n");
+    EXPECT_EQ(1, viaDriver.status) << SHOW(viaDriver);
+    EXPECT_EQ(simulated.out, viaDriver.out);
+    EXPECT_EQ(simulated.err, viaDriver.err);
+}
