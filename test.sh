@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite: a normal build, the same again with AddressSanitizer and
-# UndefinedBehaviorSanitizer, then every fuzz target for a bounded time.
+# Builds and runs the whole test suite: a normal build, the Debian packages made from it and checked,
+# the same build again with AddressSanitizer and UndefinedBehaviorSanitizer, then every fuzz target for
+# a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -15,6 +16,9 @@ step "build and test"
 cmake --preset default >/dev/null
 cmake --build --preset default
 ctest --preset default
+
+step "Debian packages: build, install into a scratch root, check"
+scripts/check-packages.sh
 
 step "build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

@@ -11,6 +11,8 @@ packages=(
   libftdi1-dev                       # the open driver for FTDI adapters
   srecord binutils                   # Intel HEX files checked against tools no one here wrote
   xvfb xauth                         # the program's smoke test under a real X server
+  dpkg-dev file lintian              # Debian packages: building (cpack) and checking them
+  desktop-file-utils appstream       # checks of the desktop entry and the AppStream data
 )
 
 missing=()

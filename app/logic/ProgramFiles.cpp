@@ -3,12 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <cstdlib>
-
-#ifndef ROTACONF_INSTALLED_DRIVERS
-#define ROTACONF_INSTALLED_DRIVERS "../lib/tarnbus"
-#endif
 
 QString ProgramDirectory()
 {
@@ -28,12 +25,18 @@ QString DefaultCatalogueFile()
 QString SimulatedAdapterFile()
 {
     const QString Dir = ProgramDirectory();
-    const QString Beside = QDir::cleanPath(Dir + QStringLiteral("/../lib/libftd2xx-sim.so"));
-    const QString Installed =
-        QDir::cleanPath(Dir + QStringLiteral("/" ROTACONF_INSTALLED_DRIVERS "/libftd2xx-sim.so"));
-    if (!QFileInfo(Beside).isFile() && QFileInfo(Installed).isFile())
-        return Installed;
-    return Beside;
+    const QStringList Places = {
+        QStringLiteral("/../lib/libftd2xx-sim.so"),
+        QStringLiteral("/../lib/tarnbus/libftd2xx-sim.so"),
+#ifdef ROTACONF_LIBRARY_ARCHITECTURE
+        QStringLiteral("/../lib/" ROTACONF_LIBRARY_ARCHITECTURE "/tarnbus/libftd2xx-sim.so"),
+#endif
+    };
+    for (const QString &Place : Places) {
+        if (QFileInfo(Dir + Place).isFile())
+            return QDir::cleanPath(Dir + Place);
+    }
+    return QDir::cleanPath(Dir + Places.front());
 }
 
 bool UseSimulatedAdapter(QString &Error)

@@ -12,7 +12,8 @@ QString ProgramDirectory();
 QString DefaultCatalogueFile();
 
 // The simulated adapter: ../lib/libftd2xx-sim.so beside the program (the build tree), else the installed
-// one in the driver folder beside the library; the first place when neither exists.
+// one in the driver folder beside the library (../lib/tarnbus, or ../lib/<multiarch>/tarnbus); the first
+// place when none exists.
 QString SimulatedAdapterFile();
 
 // Points the library's driver (TARNBUS_FTD2XX) at the simulated adapter. Must run before anything opens

@@ -22,9 +22,10 @@ namespace {
 
 void Usage(std::FILE *To)
 {
-    std::fprintf(To,
-                 "Usage: rotaconf [--simulate]\n"
-                 "  --simulate  run against the simulated adapter and encoder (../lib/libftd2xx-sim.so)\n");
+    std::fprintf(
+        To, "Usage: rotaconf [--simulate]\n"
+            "  --simulate  run against the simulated adapter and encoder (libftd2xx-sim.so, installed with\n"
+            "              the library or in ../lib beside this program)\n");
 }
 
 // Waits for the configuration window, saves its picture and sends it away with the cancel result,
