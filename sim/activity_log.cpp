@@ -19,6 +19,7 @@ void ActivityLog::clear()
     m_bytes.clear();
     m_master.clear();
     m_control.clear();
+    m_port.clear();
 }
 
 void ActivityLog::call(const char *name, const uint8_t *bytes, size_t size)
@@ -70,6 +71,24 @@ void ActivityLog::control(std::string line)
 const char *ActivityLog::controlAt(size_t index) const
 {
     return index < m_control.size() ? m_control[index].c_str() : nullptr;
+}
+
+void ActivityLog::port(char op, uint32_t port, uint8_t value, bool stray)
+{
+    if (op == 'W')
+        ++counters.port_writes;
+    else
+        ++counters.port_reads;
+    if (m_port.size() < kMaxEntries)
+        m_port.push_back(tbsim_port_access{op, value, static_cast<uint8_t>(stray ? 1 : 0), port});
+}
+
+bool ActivityLog::portAt(size_t index, tbsim_port_access &out) const
+{
+    if (index >= m_port.size())
+        return false;
+    out = m_port[index];
+    return true;
 }
 
 } // namespace tbsim

@@ -34,6 +34,9 @@ public:
     void control(std::string line);
     size_t controlCount() const { return m_control.size(); }
     const char *controlAt(size_t index) const;
+    void port(char op, uint32_t port, uint8_t value, bool stray);
+    size_t portCount() const { return m_port.size(); }
+    bool portAt(size_t index, tbsim_port_access &out) const;
 
 private:
     struct Call {
@@ -50,6 +53,7 @@ private:
     std::vector<uint8_t> m_bytes;
     std::vector<tbsim_master_access> m_master;
     std::vector<std::string> m_control;
+    std::vector<tbsim_port_access> m_port;
 };
 
 } // namespace tbsim

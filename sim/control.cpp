@@ -161,4 +161,24 @@ void tbsim_clear_logs(void)
         w->log.clear();
 }
 
+void tbsim_set_port(uint32_t base, int wiring)
+{
+    if (World *w = world())
+        w->port.powerUp(base, wiring);
+}
+
+size_t tbsim_port_log_count(void)
+{
+    const World *w = world();
+    return w ? w->log.portCount() : 0;
+}
+
+int tbsim_port_log_get(size_t index, tbsim_port_access *out)
+{
+    const World *w = world();
+    if (!out || !w)
+        return -1;
+    return w->log.portAt(index, *out) ? 0 : -1;
+}
+
 } // extern "C"

@@ -180,6 +180,19 @@ struct Parser {
             sc.replacementSerial = value;
             return true;
         }
+        if (key == "port.base") {
+            // The three port registers must fit below 0x10000, and port 0 is no printer port.
+            if (!parseNumber(value, 0xFFFD, n) || n == 0)
+                return badValue(key, value, "1 to 0xFFFD");
+            sc.portBase = n;
+            return true;
+        }
+        if (key == "port.wiring") {
+            if (!parseNumber(value, 3, n) || n < 1)
+                return badValue(key, value, "1, 2 or 3");
+            sc.portWiring = static_cast<int>(n);
+            return true;
+        }
         if (key.substr(0, 6) == "fault.")
             return faultLine(key.substr(6), value);
         if (key.substr(0, 5) == "slave")

@@ -11,6 +11,8 @@
 //   slave0.text.37 = RC5812       # characters from an address on
 //   encoder.eeprom_file = enc.eeprom   # keeps the encoder's EEPROM block (16..21) between runs
 //   encoder.replacement_serial = 2612002
+//   port.base = 0x378             # the parallel port's data register (status +1, control +2)
+//   port.wiring = 3               # the master's port adapter: 1, 2 (8-bit bus) or 3 (serial)
 //   fault.short_transfer = 3      # on, off, or a number (on, with that argument)
 //
 // At power-up the encoder's RAM block (0..5) takes its EEPROM block (16..21).
@@ -44,6 +46,8 @@ struct Scenario {
     std::array<SlaveSpec, 8> slaves;
     std::string eepromFile;
     std::string replacementSerial = "2612002";
+    uint32_t portBase = 0x378;
+    int portWiring = 3;
     Faults faults;
 };
 

@@ -3,8 +3,10 @@
  *
  * libftd2xx-sim.so is a D2XX-compatible driver library (FT_Open, FT_Write, ...) behind which sits a
  * simulated FTDI device in MPSSE mode, the BiSS master chip on its SPI link, and a BiSS line with up to
- * eight slaves, slave 0 being an encoder. The library under test loads the same file by path
- * (TARNBUS_FTD2XX), so a test that links this library and the library under test see one world.
+ * eight slaves, slave 0 being an encoder. It also exports the port I/O driver's two functions
+ * (DlPortWritePortUchar, DlPortReadPortUchar) with a PC parallel port on which the same master chip
+ * sits behind a port adapter. The library under test loads the same file by path (TARNBUS_FTD2XX,
+ * TARNBUS_DLPORTIO), so a test that links this library and the library under test see one world.
  *
  * Everything is process-wide and single-threaded, like the library it serves. The world is torn down
  * at exit (or when the last loader unloads this file); calls that come later find no device: FT_Open
@@ -83,8 +85,9 @@ TBSIM_EXPORT void tbsim_encoder_power_cycle(void);
 /* What the device was asked to do. */
 typedef struct tbsim_counters {
     uint64_t opens, closes, writes, reads, purges, set_timeouts, set_latency, set_bitmode, ee_reads;
-    uint64_t bytes_written; /* bytes accepted by FT_Write */
-    uint64_t bytes_read;    /* bytes delivered by FT_Read */
+    uint64_t bytes_written;           /* bytes accepted by FT_Write */
+    uint64_t bytes_read;              /* bytes delivered by FT_Read */
+    uint64_t port_writes, port_reads; /* port driver calls, stray ones included */
 } tbsim_counters;
 TBSIM_EXPORT void tbsim_get_counters(tbsim_counters *out);
 
@@ -108,6 +111,22 @@ TBSIM_EXPORT int tbsim_master_log_get(size_t index, tbsim_master_access *out); /
 TBSIM_EXPORT size_t tbsim_control_log_count(void);
 TBSIM_EXPORT const char *tbsim_control_log_get(size_t index);
 TBSIM_EXPORT void tbsim_clear_logs(void); /* also zeroes the counters */
+
+/* The parallel port: its base (the data register; status at base + 1, control at base + 2) and the
+ * wiring of the master's adapter on it: 1 or 2 (an 8-bit bus, two ways of strobing it) or 3 (the
+ * master's serial link on the control lines). Power-up: latches idle, nothing driven. The scenario's
+ * port.base and port.wiring set the same; the default is 0x378 with wiring 3. */
+TBSIM_EXPORT void tbsim_set_port(uint32_t base, int wiring);
+/* Every port driver call in order: 'W' write or 'R' read, the port address, the value written or
+ * returned; stray is 1 for a port outside base..base + 2 (nobody answers there: reads give 0xFF). */
+typedef struct tbsim_port_access {
+    char op;
+    uint8_t value;
+    uint8_t stray;
+    uint32_t port;
+} tbsim_port_access;
+TBSIM_EXPORT size_t tbsim_port_log_count(void);
+TBSIM_EXPORT int tbsim_port_log_get(size_t index, tbsim_port_access *out); /* 0 ok, -1 out of range */
 
 #ifdef __cplusplus
 }

@@ -86,6 +86,7 @@ bool World::apply(const Scenario &sc)
     line.setReplacement(std::move(replacement));
     master.powerUp(sc.masterVersion, sc.masterId, sc.masterRevision);
     masterSpi.reset();
+    port.powerUp(sc.portBase, sc.portWiring);
     device.open = false;
     device.handle = 0;
     device.lateAnswer.clear();

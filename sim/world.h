@@ -9,6 +9,7 @@
 #include "master_chip.h"
 #include "master_spi.h"
 #include "mpsse.h"
+#include "parallel_port.h"
 #include "scenario.h"
 
 #include <cstdint>
@@ -37,6 +38,7 @@ public:
     MasterChip master{line, faults, log}; // the register core
     MasterSpi masterSpi{master, faults};  // its front end on the adapter's SPI link
     Mpsse mpsse{masterSpi};
+    ParallelPort port{master, faults, log}; // the master's other front end: the port adapter
     UsbDevice device;
     Scenario scenario;
     std::string lastError;

@@ -1,7 +1,7 @@
 // Life of a BissClass object and the selection of its adapter.
 #include "tarnbus/BissClass.h"
 
-#include <cstdio>
+#include <charconv>
 
 #include "adapter.h"
 #include "lpt_port.h"
@@ -11,6 +11,22 @@
 #include "usb_adapter.h"
 
 namespace {
+
+// A port base is "0x" (lower-case x) and hexadecimal digits, nothing else, naming a base whose three
+// registers fit below 0x10000 and that is not port 0.
+bool bParsePortBase(const std::string &strText, uint32_t *pulBase)
+{
+    if (strText.size() <= 2 || strText.compare(0, 2, "0x") != 0)
+        return false;
+    const char *pcFirst = strText.data() + 2;
+    const char *pcLast = strText.data() + strText.size();
+    uint32_t ulBase = 0;
+    const auto result = std::from_chars(pcFirst, pcLast, ulBase, 16);
+    if (result.ec != std::errc() || result.ptr != pcLast || ulBase == 0 || ulBase > 0xFFFD)
+        return false;
+    *pulBase = ulBase;
+    return true;
+}
 
 // The transports with nothing behind them hold no state, so every object shares them.
 NoAdapterClass NO_ADAPTER(false);
@@ -58,7 +74,6 @@ bool BissClass::bCheckSY2D()
 BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
 {
     eInterface = eKind;
-    const std::string strPrefix = strText.substr(0, 2);
 
     switch (eKind) {
     case INTERFACE_NONE:
@@ -68,15 +83,20 @@ BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
     case INTERFACE_LPT1:
     case INTERFACE_LPT2:
     case INTERFACE_LPT3: {
-        pAdapter = &NO_PORT;
+        // A kind whose driver has gone keeps the port it had, if any; the wiring is the kind's.
+        if (pLptPort)
+            pLptPort->vSetWiring(eKind);
+        pAdapter = pLptPort ? static_cast<AdapterClass *>(pLptPort.get()) : &NO_PORT;
         if (!bCheckLPT())
             return BISS_INTERFACE_NOT_FOU;
-        // Only a lower-case "0x" prefix carries a port base; without one no base is set (0).
-        unsigned int uiPortBase = 0;
-        if (strPrefix == "0x" && std::sscanf(strText.c_str() + 2, "%X", &uiPortBase) != 1)
-            uiPortBase = 0;
-        if (!pLptPort)
-            pLptPort = std::make_unique<LptPortClass>(uiPortBase);
+        // A text without a usable base makes no port: the transport would otherwise strobe I/O ports
+        // 0 to 2, which are not a printer port on any PC.
+        uint32_t ulPortBase = 0;
+        if (!pLptPort && bParsePortBase(strText, &ulPortBase)) {
+            pLptPort = std::make_unique<LptPortClass>(ulPortBase);
+            pLptPort->vSetWiring(eKind);
+            pAdapter = pLptPort.get();
+        }
         break;
     }
     case INTERFACE_USB:

@@ -28,6 +28,20 @@ inline void PrintTo(const TransportCase &c, std::ostream *os)
     *os << c.strName;
 }
 
+inline uint64_t ulPortCalls()
+{
+    return tbsim_port_log_count();
+}
+inline void vSilentOn()
+{
+    tbsim_set_fault(TBSIM_MASTER_SILENT, 1, 0);
+}
+inline void vSilentOff()
+{
+    tbsim_set_fault(TBSIM_MASTER_SILENT, 0, 0);
+}
+
+/* The port kinds find the master at 0x378 with their own wiring; "absent" puts the port elsewhere. */
 inline std::vector<TransportCase> vecTransportCases()
 {
     return {
@@ -35,6 +49,12 @@ inline std::vector<TransportCase> vecTransportCases()
          [] { tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 1, 0); },
          [] { tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 0, 0); },
          [] { tbsim_set_fault(TBSIM_ADAPTER_ABSENT, 1, 0); }, [] { return uint64_t(tbsim_call_count()); }},
+        {"Lpt1", INTERFACE_LPT1, "0x378", "TARNBUS_DLPORTIO", false, [] { tbsim_set_port(0x378, 1); },
+         vSilentOn, vSilentOff, [] { tbsim_set_port(0x278, 1); }, ulPortCalls},
+        {"Lpt2", INTERFACE_LPT2, "0x378", "TARNBUS_DLPORTIO", false, [] { tbsim_set_port(0x378, 2); },
+         vSilentOn, vSilentOff, [] { tbsim_set_port(0x278, 2); }, ulPortCalls},
+        {"Lpt3", INTERFACE_LPT3, "0x378", "TARNBUS_DLPORTIO", false, [] { tbsim_set_port(0x378, 3); },
+         vSilentOn, vSilentOff, [] { tbsim_set_port(0x278, 3); }, ulPortCalls},
     };
 }
 

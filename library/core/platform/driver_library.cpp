@@ -117,4 +117,17 @@ std::unique_ptr<D2xxDriver> D2xxDriver::pLoad(const std::string &strFile)
     return pDriver;
 }
 
+std::unique_ptr<DlPortIoDriver> DlPortIoDriver::pLoad(const std::string &strFile)
+{
+    auto pDriver = std::make_unique<DlPortIoDriver>();
+    pDriver->pLibrary = SharedLibrary::pLoad(strFile);
+    if (!pDriver->pLibrary)
+        return nullptr;
+    const SharedLibrary &lib = *pDriver->pLibrary;
+    if (!bBind(lib, "DlPortWritePortUchar", pDriver->pWritePort) ||
+        !bBind(lib, "DlPortReadPortUchar", pDriver->pReadPort))
+        return nullptr;
+    return pDriver;
+}
+
 } // namespace tarnbus

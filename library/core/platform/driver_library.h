@@ -8,6 +8,7 @@
 #include <string>
 
 #include "d2xx.h"
+#include "dlportio.h"
 
 namespace tarnbus {
 
@@ -55,6 +56,16 @@ struct D2xxDriver {
 
     /* Null when the library cannot be loaded or lacks one of the functions. */
     static std::unique_ptr<D2xxDriver> pLoad(const std::string &strFile);
+};
+
+/* The port I/O driver's two functions, bound by name. A library lacking either one is no driver. */
+struct DlPortIoDriver {
+    std::shared_ptr<SharedLibrary> pLibrary;
+    DlPortWritePortUchar_t pWritePort = nullptr;
+    DlPortReadPortUchar_t pReadPort = nullptr;
+
+    /* Null when the library cannot be loaded or lacks one of the functions. */
+    static std::unique_ptr<DlPortIoDriver> pLoad(const std::string &strFile);
 };
 
 } // namespace tarnbus
