@@ -4,14 +4,27 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 namespace {
 
-int Tool(const QStringList &args, QString *err = nullptr)
+int Tool(const QStringList &args, QString *err = nullptr, qint64 fileSizeLimit = 0)
 {
     QProcess p;
+    if (fileSizeLimit > 0) {
+        // As on a full disk: writes beyond the limit fail (EFBIG) instead of stopping the tool.
+        p.setChildProcessModifier([fileSizeLimit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
     p.start(QStringLiteral(CATALOG_TOOL), args);
     p.waitForFinished(30000);
     if (err)
@@ -89,6 +102,49 @@ TEST(CatalogTool, RefusesWhatTheProgramCouldNotUse)
     EXPECT_EQ(Tool({QStringLiteral("build"), source, dir.filePath(QStringLiteral("out.d"))}, &err), 1);
     EXPECT_TRUE(err.contains(QStringLiteral("cannot write"))) << err.toStdString();
     EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("out.d"))).exists());
+}
+
+// A failed build or dump leaves the output as it was; an output that is the input, or no regular
+// file, is refused before anything is written; an input that opens but cannot be read is an error.
+TEST(CatalogTool, NeverLosesWhatItShouldKeep)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("src.txt")),
+                  output = dir.filePath(QStringLiteral("out.cfg"));
+    QByteArray text = "article 58 \"ok\"\n";
+    for (int i = 0; i < 40; ++i)
+        text += "entry type=58 base=4096 pulses=" + QByteArray::number(100 + i) + " code=4 divider=4\n";
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(text) == text.size());
+    f.close();
+    ASSERT_EQ(Tool({QStringLiteral("build"), source, output}), 0);
+    const QByteArray good = Contents(output);
+    ASSERT_GT(good.size(), 1000);
+
+    QString err;
+    EXPECT_EQ(Tool({QStringLiteral("build"), source, output}, &err, 512), 1) << "the disk is full";
+    EXPECT_TRUE(err.contains(QStringLiteral("cannot write"))) << err.toStdString();
+    EXPECT_EQ(Contents(output), good);
+    EXPECT_EQ(Tool({QStringLiteral("dump"), output, source}, &err, 512), 1);
+    EXPECT_EQ(Contents(source), text);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 2)
+        << "no temporary file is left";
+
+    const QString sameSource = dir.path() + QStringLiteral("/./src.txt");
+    EXPECT_EQ(Tool({QStringLiteral("build"), source, sameSource}, &err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("input"))) << err.toStdString();
+    EXPECT_EQ(Contents(source), text);
+    EXPECT_EQ(Tool({QStringLiteral("dump"), output, output}, &err), 1);
+    EXPECT_EQ(Contents(output), good);
+    EXPECT_EQ(Tool({QStringLiteral("dump"), output, QStringLiteral("/dev/null")}, &err), 1);
+    EXPECT_TRUE(err.contains(QStringLiteral("not a regular file"))) << err.toStdString();
+    EXPECT_TRUE(QFileInfo(QStringLiteral("/dev/null")).exists());
+
+    for (const char *command : {"build", "dump"}) {
+        EXPECT_EQ(Tool({QLatin1String(command), dir.path(), dir.filePath(QStringLiteral("x"))}, &err), 1)
+            << command << " from a directory";
+        EXPECT_TRUE(err.contains(QStringLiteral("cannot read"))) << err.toStdString();
+    }
 }
 
 } // namespace

@@ -1,13 +1,11 @@
 // rotaconf-catalog: builds "Encoder.cfg" from its readable source and dumps any "Encoder.cfg" back.
 #include "catalog_binary.h"
 #include "catalog_text.h"
+#include "file_io.h"
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
 namespace {
 
@@ -19,6 +17,7 @@ const char kUsage[] =
     "       Refused, with the line named: interpolation codes outside 0..31, dividers outside 0..32767,\n"
     "       texts with characters that do not fit in 8 bits, unknown lines or keys.\n"
     "dump   reads a binary catalogue and writes its readable source to OUTPUT, or to standard output.\n"
+    "OUTPUT is replaced only by a complete new file; it must be a regular file and not the input.\n"
     "\n"
     "Source lines (blank lines and lines starting with # are ignored):\n"
     "  version 1.0.0                                   file version (default 1.0.0)\n"
@@ -27,47 +26,21 @@ const char kUsage[] =
     "[spare3=N]\n"
     "Texts are UTF-8 in double quotes with the escapes \\\" \\\\ and \\xHH.\n";
 
-bool readFile(const std::string &path, std::string &content)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-// A file that could be opened but not written in full is removed again, so that no half-written
-// catalogue is left for the build to pick up. One that could not be opened is left alone: it may be
-// the user's read-only file, or a directory.
-bool writeFile(const std::string &path, const void *data, size_t size)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(static_cast<const char *>(data), static_cast<std::streamsize>(size));
-    out.close();
-    if (out)
-        return true;
-    std::remove(path.c_str());
-    return false;
-}
-
 int build(const std::string &sourcePath, const std::string &outputPath)
 {
-    std::string source;
-    if (!readFile(sourcePath, source)) {
-        std::cerr << "rotaconf-catalog: cannot read " << sourcePath << '\n';
+    std::string source, error;
+    if (!catalog::readFile(sourcePath, source, error)) {
+        std::cerr << "rotaconf-catalog: cannot read " << error << '\n';
         return 1;
     }
     catalog::Catalogue cat;
-    std::string error;
     if (!catalog::parse(source, sourcePath, cat, error)) {
         std::cerr << "rotaconf-catalog: " << error << '\n';
         return 1;
     }
     const std::vector<uint8_t> bytes = catalog::encode(cat);
-    if (!writeFile(outputPath, bytes.data(), bytes.size())) {
-        std::cerr << "rotaconf-catalog: cannot write " << outputPath << '\n';
+    if (!catalog::replaceFile(outputPath, bytes.data(), bytes.size(), sourcePath, error)) {
+        std::cerr << "rotaconf-catalog: cannot write " << error << '\n';
         return 1;
     }
     return 0;
@@ -75,15 +48,14 @@ int build(const std::string &sourcePath, const std::string &outputPath)
 
 int dump(const std::string &path, const char *outputPath)
 {
-    std::string content;
-    if (!readFile(path, content)) {
-        std::cerr << "rotaconf-catalog: cannot read " << path << '\n';
+    std::string content, error;
+    if (!catalog::readFile(path, content, error)) {
+        std::cerr << "rotaconf-catalog: cannot read " << error << '\n';
         return 1;
     }
     const std::vector<uint8_t> bytes(content.begin(), content.end());
     catalog::Catalogue cat;
     size_t trailing = 0;
-    std::string error;
     if (!catalog::decode(bytes, cat, trailing, error)) {
         std::cerr << "rotaconf-catalog: " << path << ": " << error << '\n';
         return 1;
@@ -98,8 +70,8 @@ int dump(const std::string &path, const char *outputPath)
         std::cout << text;
         return std::cout.good() ? 0 : 1;
     }
-    if (!writeFile(outputPath, text.data(), text.size())) {
-        std::cerr << "rotaconf-catalog: cannot write " << outputPath << '\n';
+    if (!catalog::replaceFile(outputPath, text.data(), text.size(), path, error)) {
+        std::cerr << "rotaconf-catalog: cannot write " << error << '\n';
         return 1;
     }
     return 0;
