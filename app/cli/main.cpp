@@ -122,6 +122,7 @@ int main(int argc, char **argv)
     int Status = 0;
     {
         TRC_Device Device;
+        Device.SaveOptionsAtExit = false; // no command changes a setting
         if (Log)
             Device.Com->ShowDebug(); // without windows the trace goes to standard error
         TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogueFile() : Catalogue, Arguments};

@@ -147,11 +147,14 @@ enum ConnectionState : int {
 class TRC_Device {
 public:
     TRC_Device();  // creates Catalogue, Com, Options (and loads them), then ErrorLog
-    ~TRC_Device(); // saves the settings, then frees Options, Catalogue, Com
+    ~TRC_Device(); // saves the settings (see SaveOptionsAtExit), then frees Options, Catalogue, Com
     TRC_Device(const TRC_Device &) = delete;
     TRC_Device &operator=(const TRC_Device &) = delete;
 
     QStringList ErrorLog;
+    // The window program writes its settings back at exit; a front end that changes none of them
+    // clears this and leaves the user's file untouched.
+    bool SaveOptionsAtExit = true;
 
     // Rating plate (register addresses 32..55, 56..87)
     uint8_t ArtType = 0;

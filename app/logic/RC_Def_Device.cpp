@@ -53,7 +53,8 @@ TRC_Device::TRC_Device()
 
 TRC_Device::~TRC_Device()
 {
-    Options->Save();
+    if (SaveOptionsAtExit)
+        Options->Save();
     Options.reset();
     Catalogue.reset();
     Com.reset();

@@ -1,11 +1,15 @@
 // "Rotaconf.ini": window position and language, in the user's configuration directory.
 #include "RC_Def.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
 namespace {
+
+constexpr qint64 StaleEmptyLockMs = 2000;
 
 int32_t ReadInt(const QSettings &Settings, const char *Key, int32_t Default)
 {
@@ -38,6 +42,12 @@ void TRC_Option::Save() const
 {
     const QString Path = FilePath();
     QDir().mkpath(QFileInfo(Path).absolutePath());
+    // A writer fills its lock file the moment it creates it; an empty one that has aged is what a
+    // killed run left behind, and would hold this save for half a minute before counting as stale.
+    const QFileInfo Lock(Path + QStringLiteral(".lock"));
+    if (Lock.isFile() && Lock.size() == 0 &&
+        Lock.lastModified().msecsTo(QDateTime::currentDateTime()) > StaleEmptyLockMs)
+        QFile::remove(Lock.filePath());
     QSettings Settings(Path, QSettings::IniFormat);
     Settings.setValue(QStringLiteral("Main/Top"), Top);
     Settings.setValue(QStringLiteral("Main/Left"), Left);

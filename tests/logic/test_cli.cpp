@@ -2,6 +2,8 @@
 // scenario with an EEPROM file carries the encoder's stored configuration from one run to the next.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -26,6 +28,8 @@ protected:
             f.write(scenario);
             env.insert(QStringLiteral("TARNBUS_SIM_SCENARIO"), f.fileName());
         }
+        if (!configHome.isEmpty())
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(ROTACONF_CLI), QStringList{QStringLiteral("--simulate")} + args);
@@ -39,6 +43,7 @@ protected:
         return "encoder.eeprom_file = " + dir.filePath(QStringLiteral("enc")).toUtf8() + "\n";
     }
     QTemporaryDir dir;
+    QString configHome; // XDG_CONFIG_HOME of the runs when set
 };
 
 #define SHOW(r) (r).status << "\nout: " << (r).out.toStdString() << "\nerr: " << (r).err.toStdString()
@@ -116,6 +121,28 @@ TEST_F(Cli, FailuresNameTheLibraryResultCode)
     EXPECT_TRUE(noCatalogue.err.contains(QStringLiteral("File %1 not found").arg(missing)))
         << SHOW(noCatalogue);
     EXPECT_EQ(run({QStringLiteral("frobnicate")}).status, 2);
+}
+
+// The command line changes no setting: the user's file stays as it is (comments and all), and a lock
+// left behind by a killed run holds nothing up.
+TEST_F(Cli, CommandsLeaveTheSettingsFileAlone)
+{
+    configHome = dir.filePath(QStringLiteral("cfg"));
+    ASSERT_TRUE(QDir().mkpath(configHome));
+    const QByteArray settings = "; my notes\n[System]\nLang=1\n";
+    QFile ini(configHome + QStringLiteral("/Rotaconf.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write(settings) == settings.size());
+    ini.close();
+    QFile lock(ini.fileName() + QStringLiteral(".lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.close();
+    QElapsedTimer timer;
+    timer.start();
+    const CliRun regs = run({QStringLiteral("registers")});
+    EXPECT_EQ(regs.status, 0) << SHOW(regs);
+    EXPECT_LT(timer.elapsed(), 20000) << "held up by the lock";
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), settings);
 }
 
 } // namespace

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -54,6 +57,31 @@ TEST_F(Options, SaveWritesTheThreeKeys)
     TRC_Option back;
     back.Load();
     EXPECT_EQ(std::tie(back.Top, back.Left, back.LangBase), std::make_tuple(-40, 1234, 1000));
+}
+
+TEST_F(Options, ALockLeftEmptyByAKilledRunDoesNotHoldTheSave)
+{
+    o.Save();
+    QFile lock(TRC_Option::FilePath() + QStringLiteral(".lock"));
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    lock.setFileTime(QDateTime::currentDateTime().addSecs(-10), QFileDevice::FileModificationTime);
+    lock.close();
+    o.Top = 77;
+    QElapsedTimer timer;
+    timer.start();
+    o.Save();
+    EXPECT_LT(timer.elapsed(), 15000) << "the empty lock was waited on until it counted as stale";
+    TRC_Option back;
+    back.Load();
+    EXPECT_EQ(back.Top, 77);
+}
+
+TEST_F(Options, ARelativeConfigurationHomeIsIgnored)
+{
+    qputenv("XDG_CONFIG_HOME", "relative/cfg");
+    EXPECT_EQ(TRC_Option::FilePath(), QDir::homePath() + QStringLiteral("/.config/Rotaconf.ini"));
+    qputenv("XDG_CONFIG_HOME", "");
+    EXPECT_EQ(TRC_Option::FilePath(), QDir::homePath() + QStringLiteral("/.config/Rotaconf.ini"));
 }
 
 TEST(Texts, BothLanguagesAndNothingOutside)
