@@ -2,10 +2,19 @@
 
 #include "text_util.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#define fsync _commit
+#define fchmod(fd, mode) 0
+#endif
 
 namespace tbsim {
 
@@ -102,20 +111,31 @@ bool readEepromBlockFile(const std::string &path, uint8_t block[kConfigBlockSize
 
 bool writeEepromBlockFile(const std::string &path, const uint8_t block[kConfigBlockSize])
 {
-    // Written beside the target and renamed over it, so a crash never leaves half a block.
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::trunc);
-        if (!out)
-            return false;
-        char text[64];
-        std::snprintf(text, sizeof text, "%02X %02X %02X %02X %02X %02X\n", block[0], block[1], block[2],
-                      block[3], block[4], block[5]);
-        out << "# Encoder EEPROM configuration block, registers 16..21\n" << text;
-        if (!out.flush())
-            return false;
+    // Written to a file of its own beside the target (two simulated worlds may share one target),
+    // flushed to the disk, then renamed over the target: no crash or power cut leaves half a block.
+    char text[128];
+    const int size = std::snprintf(text, sizeof text,
+                                   "# Encoder EEPROM configuration block, registers 16..21\n"
+                                   "%02X %02X %02X %02X %02X %02X\n",
+                                   block[0], block[1], block[2], block[3], block[4], block[5]);
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    bool ok = ::fchmod(fd, 0644) == 0;
+    for (ssize_t done = 0; ok && done < size;) {
+        const ssize_t n = ::write(fd, text + done, static_cast<size_t>(size - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        done += n > 0 ? n : 0;
     }
-    return std::rename(temp.c_str(), path.c_str()) == 0;
+    ok = ::fsync(fd) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && std::rename(temp.c_str(), path.c_str()) == 0)
+        return true;
+    ::unlink(temp.c_str());
+    return false;
 }
 
 } // namespace tbsim

@@ -26,7 +26,8 @@ extern "C" {
 
 /* Back to the scenario named by TARNBUS_SIM_SCENARIO, or the built-in default when it is not set:
  * fresh master and slaves, encoder RAM loaded from its EEPROM, every fault off, counters and logs
- * cleared, no device open. */
+ * cleared, no device open. A scenario file that cannot be used is reported on stderr and in
+ * tbsim_last_error(), and the adapter is absent (the built-in world with adapter_absent on). */
 TBSIM_EXPORT void tbsim_reset(void);
 
 /* Back to the built-in default scenario whatever the environment says. */

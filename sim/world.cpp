@@ -107,8 +107,11 @@ void World::resetFromEnvironment()
         }
         if (!error.empty())
             lastError = error;
-        std::fprintf(stderr, "libftd2xx-sim: %s; using the built-in scenario\n", lastError.c_str());
+        // Running another world than the one asked for would hide the mistake (a mistyped EEPROM file
+        // silently loses what is written): the simulated adapter stays away instead.
+        std::fprintf(stderr, "libftd2xx-sim: %s; the simulated adapter is not started\n", lastError.c_str());
         apply(defaultScenario());
+        faults.set(TBSIM_ADAPTER_ABSENT, true, 0);
         return;
     }
     apply(defaultScenario());

@@ -48,7 +48,7 @@ public:
     // cannot be read.
     bool apply(const Scenario &sc);
     // The scenario named by TARNBUS_SIM_SCENARIO, else the default. A bad file is reported on stderr
-    // and in lastError, and the default is used.
+    // and in lastError, and the adapter is absent (FT_Open finds no device).
     void resetFromEnvironment();
 };
 
