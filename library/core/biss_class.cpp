@@ -64,7 +64,7 @@ bool BissClass::bCheckLPT()
 }
 bool BissClass::bCheckUSB()
 {
-    return bCheckDLL(tarnbus::strD2xxPath());
+    return tarnbus::bProbeD2xxLibrary(tarnbus::strD2xxPath());
 }
 bool BissClass::bCheckSY2D()
 {

@@ -68,8 +68,12 @@ TEST_F(HandleTest, KindsThatCannotWorkNeverReportSuccess)
     const std::string strSim = std::getenv("TARNBUS_FTD2XX");
     setenv("TARNBUS_FTD2XX", "/nonexistent/libftd2xx.so", 1);
     const uint32_t hNoDriver = ulOpen(INTERFACE_USB, BISS_INTERFACE_NOT_FOU);
+    // A library that loads but is no D2XX driver is a missing driver too, not a missing adapter.
+    setenv("TARNBUS_FTD2XX", "libc.so.6", 1);
+    const uint32_t hNoD2xx = ulOpen(INTERFACE_USB, BISS_INTERFACE_NOT_FOU);
     setenv("TARNBUS_FTD2XX", strSim.c_str(), 1);
     uint32_t ulValue = 0;
+    EXPECT_EQ(BISS_INVALID_INTERFACE, ReadMaster(hNoD2xx, 0xE2, &ulValue));
     // The handle is filled in and open (not BISS_INVALID_HANDLE), but there is no adapter behind it.
     EXPECT_EQ(BISS_INVALID_INTERFACE, ReadMaster(hNoDriver, 0xE2, &ulValue));
     EXPECT_EQ(BISS_INVALID_INTERFACE, InitBissComm(hNoDriver));

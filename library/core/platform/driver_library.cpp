@@ -81,6 +81,11 @@ bool bProbeLibrary(const std::string &strFile)
     return true;
 }
 
+bool bProbeD2xxLibrary(const std::string &strFile)
+{
+    return D2xxDriver::pLoad(strFile) != nullptr;
+}
+
 std::shared_ptr<SharedLibrary> SharedLibrary::pLoad(const std::string &strFile)
 {
     void *pHandle = dlopen(strFile.c_str(), RTLD_NOW | RTLD_LOCAL);

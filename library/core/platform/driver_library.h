@@ -24,6 +24,9 @@ std::string strProjectDriver(const char *strName);
 
 /* True when the file can be loaded; it is released again at once. */
 bool bProbeLibrary(const std::string &strFile);
+/* True when the file can be loaded and has every D2XX function the USB adapter calls: a library
+ * without them is no USB driver, however well it loads. */
+bool bProbeD2xxLibrary(const std::string &strFile);
 
 /* A loaded shared library, released when the last owner lets go. */
 class SharedLibrary {
