@@ -185,7 +185,9 @@ int CmdSet(TCliContext &Context)
     }
     if (!Device.WriteConfig(Entry->InterpolCode, static_cast<int>(Direction), Entry->Divider,
                             static_cast<int>(Mode), 2)) {
-        FailCode(QStringLiteral("writing the configuration failed"), Device.Com->LastResult);
+        // The block is written register by register: a failure half way leaves some of them new.
+        FailCode(QStringLiteral("writing the configuration failed"), Device.Com->LastResult,
+                 QStringLiteral("the encoder may hold a partly written configuration; run set again"));
         return 1;
     }
     Out(QStringLiteral("Written: pulse count %1 (code %2, divider %3), direction %4, zero pulse %5")
@@ -214,7 +216,8 @@ int CmdFactory(TCliContext &Context)
         return 1;
     }
     if (!Device.LoadFactorySettings(Possible)) {
-        FailCode(QStringLiteral("loading the factory settings failed"), Device.Com->LastResult);
+        FailCode(QStringLiteral("loading the factory settings failed"), Device.Com->LastResult,
+                 QStringLiteral("the encoder may hold a partly written configuration; run factory again"));
         return 1;
     }
     Out(QStringLiteral("Factory settings loaded: pulse count %1, divider %2, direction %3, zero pulse %4")

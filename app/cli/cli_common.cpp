@@ -11,9 +11,10 @@ void Fail(const QString &Text)
     std::fprintf(stderr, "rotaconf-cli: %s\n", Text.toLocal8Bit().constData());
 }
 
-void FailCode(const QString &Text, int32_t Code)
+void FailCode(const QString &Text, int32_t Code, const QString &Advice)
 {
-    Fail(QStringLiteral("%1 (%2)").arg(Text, TBissCom::ResultName(Code)));
+    const QString Message = QStringLiteral("%1 (%2)").arg(Text, TBissCom::ResultName(Code));
+    Fail(Advice.isEmpty() ? Message : Message + QStringLiteral("; ") + Advice);
 }
 
 bool Connect(TRC_Device &Device)

@@ -14,11 +14,16 @@ struct TCliContext {
     QStringList Arguments; // the command's own arguments
 };
 
+// The whole program: arguments as main() receives them; returns the exit status. Kept apart from
+// main() so that tests can run it many times in one process.
+int RunCli(int argc, char **argv);
+
 // Prints to standard output / a "rotaconf-cli: " message to standard error.
 void Out(const QString &Text);
 void Fail(const QString &Text);
-// The failure message that names the library's code, e.g. "... (BISS_COMM_FAILED)".
-void FailCode(const QString &Text, int32_t Code);
+// The failure message that names the library's code, e.g. "... (BISS_COMM_FAILED)", and what to do
+// about it when Advice is given ("...(BISS_COMM_FAILED); run set again").
+void FailCode(const QString &Text, int32_t Code, const QString &Advice = QString());
 
 // Opens the adapter and configures the master as the program's Init does. On failure prints why,
 // naming the library's code, and returns false.

@@ -58,7 +58,7 @@ private:
 
 } // namespace
 
-int main(int argc, char **argv)
+int RunCli(int argc, char **argv)
 {
     bool Simulate = false, Log = false;
     QString Catalogue, Command;
