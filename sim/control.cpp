@@ -65,6 +65,15 @@ void tbsim_set_master(int version, uint8_t id, uint8_t revision)
     }
 }
 
+void tbsim_device_timeouts(uint32_t *read_ms, uint32_t *write_ms)
+{
+    const World *w = world();
+    if (read_ms)
+        *read_ms = w ? w->device.readTimeout : 0;
+    if (write_ms)
+        *write_ms = w ? w->device.writeTimeout : 0;
+}
+
 uint8_t tbsim_master_get(uint8_t address)
 {
     const World *w = world();

@@ -160,6 +160,7 @@ void MasterChip::startJob(Job job)
 {
     m_job = job;
     m_busyFrames = kJobFrames;
+    m_jobStart = std::chrono::steady_clock::now();
     if (job == Job::StartUp) {
         m_startedUp = false;
         return;
@@ -179,8 +180,16 @@ void MasterChip::frameEnded()
         return;
     if (m_busyFrames > 0)
         --m_busyFrames;
-    if (m_busyFrames == 0)
+    if (m_busyFrames == 0 && !heldBusy())
         completeJob();
+}
+
+bool MasterChip::heldBusy() const
+{
+    if (!m_faults.on(TBSIM_MASTER_BUSY))
+        return false;
+    const auto busy = std::chrono::milliseconds(m_faults.arg(TBSIM_MASTER_BUSY));
+    return std::chrono::steady_clock::now() - m_jobStart < busy;
 }
 
 void MasterChip::completeJob()

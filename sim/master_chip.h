@@ -9,6 +9,7 @@
 #include "faults.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 
 namespace tbsim {
@@ -59,6 +60,8 @@ private:
     void takeInstruction();
     void startJob(Job job);
     void completeJob();
+    // A job under TBSIM_MASTER_BUSY runs at least that long, however many frames pass.
+    bool heldBusy() const;
     void runTransfer();
     bool readOnly(uint8_t address) const;
 
@@ -74,9 +77,10 @@ private:
     bool m_instructionPending = false;
     bool m_instructionShown = false;
 
-    // The running job and how many frames it still takes.
+    // The running job, how many frames it still takes, and when it started.
     Job m_job = Job::None;
     unsigned m_busyFrames = 0;
+    std::chrono::steady_clock::time_point m_jobStart;
     uint8_t m_jobAddress = 0, m_jobCount = 0, m_jobSlave = 0;
     bool m_jobWrite = false;
 

@@ -30,6 +30,7 @@ constexpr const char *kFaultNames[TBSIM_FAULT_COUNT] = {
     "control_cds_flip",
     "control_never_ready",
     "control_foreign_id",
+    "master_busy",
 };
 
 void putText(std::array<uint8_t, kSlaveRegisters> &regs, unsigned address, const char *text)

@@ -66,9 +66,14 @@ typedef enum tbsim_fault {
     TBSIM_CONTROL_CDS_FLIP = 16,    /* its CDS bit of frame cycle arg (0 = the start bit) is inverted */
     TBSIM_CONTROL_NEVER_READY = 17, /* it never gets ready for a frame */
     TBSIM_CONTROL_FOREIGN_ID = 18,  /* it answers to slave id arg instead of its own */
+    TBSIM_MASTER_BUSY = 19,         /* every master job (start-up, register transfer) takes at least
+                                        arg milliseconds from its start before it ends */
     TBSIM_FAULT_COUNT
 } tbsim_fault;
 TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);
+
+/* The device time-outs (ms) of the current or last opening, as FT_SetTimeouts set them (0 unset). */
+TBSIM_EXPORT void tbsim_device_timeouts(uint32_t *read_ms, uint32_t *write_ms);
 
 /* The master chip: version 1 or 2 with the id (register 0xEB) and revision (0xEA) it reports. A
  * version-2 master reports an id with bit 7 or 6 set; a version-1 master one with both clear. */

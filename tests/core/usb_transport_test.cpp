@@ -44,6 +44,29 @@ TEST_F(UsbTransportTest, OpeningSetsUpTheDeviceThenDetectsAndTestsTheMaster)
     EXPECT_EQ("EA=00 E2=CA E2=35", strWrites());
 }
 
+// The device gives up a read or write after one second; without the limit a dead link would wait forever.
+TEST_F(UsbTransportTest, DeviceTimeOutsAreOneSecond)
+{
+    ulOpen();
+    uint32_t ulRead = 0, ulWrite = 0;
+    tbsim_device_timeouts(&ulRead, &ulWrite);
+    EXPECT_EQ(1000u, ulRead);
+    EXPECT_EQ(1000u, ulWrite);
+}
+
+// Bit 7 or bit 6 of the id makes a version-2 master: its revision register is written and read.
+TEST_F(UsbTransportTest, MasterVersionFollowsTheTwoTopBitsOfTheId)
+{
+    for (uint8_t ucId : {0x40, 0x7F, 0x81, 0x3F}) {
+        vCloseAll();
+        tbsim_reset_default();
+        tbsim_set_master(ucId & 0xC0 ? 2 : 1, ucId, 0x05);
+        ulOpen();
+        EXPECT_EQ(ucId & 0xC0 ? "REB WEA REA RE2 WE2 RE2 WE2" : "REB RE2 WE2 RE2 WE2", strSteps())
+            << int(ucId);
+    }
+}
+
 TEST_F(UsbTransportTest, EachAccessIsOneFrameWithTheLowByteOfAddressAndData)
 {
     const uint32_t h = ulOpen();

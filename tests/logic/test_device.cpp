@@ -162,6 +162,12 @@ TEST_F(Device, CheckSameEncoder)
     ASSERT_TRUE(dev.CheckSameEncoder(same, blank));
     EXPECT_FALSE(same);
     tbsim_set_fault(TBSIM_ENCODER_REPLACED, 0, 0);
+    // A basic resolution below 256 (00 00 C8) is a resolution all the same.
+    tbsim_slave_set(0, 34, 0);
+    tbsim_slave_set(0, 35, 0);
+    tbsim_slave_set(0, 36, 200);
+    ASSERT_TRUE(dev.CheckSameEncoder(same, blank));
+    EXPECT_FALSE(blank);
     for (unsigned a = 34; a <= 36; ++a)
         tbsim_slave_set(0, a, 0);
     ASSERT_TRUE(dev.CheckSameEncoder(same, blank));

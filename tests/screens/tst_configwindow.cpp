@@ -87,15 +87,20 @@ class TestConfigWindow : public QObject {
     }
 
     // The device as Init leaves it, with logging on, then the window.
-    void Open()
+    // The window on the encoder as Init leaves it; false when the catalogue or the encoder cannot be
+    // read, and the caller's QVERIFY stops the test there rather than go on without a window.
+    bool Open()
     {
         Device = std::make_unique<TRC_Device>();
-        QVERIFY(Device->Catalogue->LoadFromFile(QCoreApplication::applicationDirPath() +
-                                                QStringLiteral("/Encoder.cfg")));
-        QVERIFY(Device->ReopenAndConfig() && Device->ReadRatingPlate() && Device->ReadActualConfig());
+        if (!Device->Catalogue->LoadFromFile(QCoreApplication::applicationDirPath() +
+                                             QStringLiteral("/Encoder.cfg")))
+            return false;
+        if (!Device->ReopenAndConfig() || !Device->ReadRatingPlate() || !Device->ReadActualConfig())
+            return false;
         Device->Com->ShowDebug();
         Form = std::make_unique<TRC_ConfigForm>(nullptr, QStringLiteral("1.1.6"), *Device);
         Form->show();
+        return true;
     }
 
 private slots:
@@ -127,7 +132,7 @@ private slots:
     // Opening shows plate and lists, selects the encoder's configuration and writes it, EEPROM first.
     void opensWithPlateListsAndSelection()
     {
-        Open();
+        QVERIFY(Open());
         QVERIFY(Messages->Boxes.isEmpty());
         const QStringList plate{Form->STArtBez->text(),     Form->STPCode->text(),    Form->STSNr->text(),
                                 Form->STPolesCount->text(), Form->STImpCount->text(), Form->STCW->text(),
@@ -148,7 +153,7 @@ private slots:
 
     void choicesAreWrittenAtOnce()
     {
-        Open();
+        QVERIFY(Open());
         TakeWrites();
         // A pulse count shared by two entries: the later one's code and divider.
         Pick(Form->CBImpOut, QStringLiteral("4'096"));
@@ -183,7 +188,7 @@ private slots:
     {
         tbsim_slave_set(0, 94, 1); // factory direction 1, zero-pulse mode 0
         tbsim_slave_set(0, 95, 0);
-        Open();
+        QVERIFY(Open());
         QCOMPARE(Form->STNullImp->text(), QStringLiteral("Kein Nullimpuls"));
         QTest::mouseClick(Form->SBGerman, Qt::LeftButton);
         QCOMPARE(SettingsValue(QStringLiteral("System/Lang")), QStringLiteral("1"));
@@ -204,7 +209,7 @@ private slots:
     {
         tbsim_slave_set(0, 4, 3); // code 4 with divider 3: in no entry
         tbsim_slave_set(0, 20, 3);
-        Open();
+        QVERIFY(Open());
         QCOMPARE(Messages->Texts(), QStringList{QStringLiteral("Config missing")});
         QVERIFY(!Messages->Boxes[0].IsError);
         QVERIFY(Form->CBImpOut->count() == 8 && Form->CBImpOut->currentIndex() == -1);
@@ -213,7 +218,7 @@ private slots:
 
     void factoryReload()
     {
-        Open();
+        QVERIFY(Open());
         QTest::mouseClick(Form->BReloadFactorySetting, Qt::LeftButton);
         // 1024 pulses: the catalogue's code 4 with the encoder's own divider 4, direction 0, mode 1.
         QCOMPARE(EncoderBlock(16), (TBlockValues{4, 0, 1, 4}));
@@ -231,7 +236,7 @@ private slots:
 
     void watchEncoderRemovedAndBack()
     {
-        Open();
+        QVERIFY(Open());
         tbsim_set_fault(TBSIM_ENCODER_ABSENT, 1, 0);
         Form->TimerCheckSameTimer();
         QVERIFY(Form->STSNr->text().isEmpty());
@@ -259,7 +264,7 @@ private slots:
     void watchAsksForRetry()
     {
         QFETCH(bool, adapterLost);
-        Open();
+        QVERIFY(Open());
         QTest::mouseClick(Form->SBGerman, Qt::LeftButton);
         tbsim_set_fault(adapterLost ? TBSIM_ADAPTER_ABSENT : TBSIM_ENCODER_REPLACED, 1, 0);
         tbsim_set_fault(TBSIM_ADAPTER_UNPLUGGED, adapterLost, 0);
@@ -272,7 +277,7 @@ private slots:
 
     void tickDuringWriteOnlyRestartsTimer()
     {
-        Open();
+        QVERIFY(Open());
         tbsim_set_fault(TBSIM_ENCODER_REPLACED, 1, 0); // a tick that ran would send the window back
         bool sawBusy = false;
         QTimer::singleShot(0, Form.get(), [&]() {

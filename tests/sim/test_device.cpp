@@ -106,6 +106,20 @@ TEST_F(Device, WrongBitOrderEdgeOrChipSelectDoesNotReachTheRegister)
     EXPECT_EQ(wire.read(3), (std::vector<uint8_t>{0x03, 0x30, 0x00}));
 }
 
+// Least-significant-bit-first shifts put each byte on the wire backwards: a host that reverses its
+// bytes reaches the register, and reads the answer reversed.
+TEST_F(Device, LeastSignificantBitFirstShiftsReverseEveryByte)
+{
+    ASSERT_EQ(wire.open(), FT_OK);
+    // 0x02 0x30 0xA6 reversed: 0x40 0x0C 0x65.
+    wire.write({0x80, 0x10, 0x1B, 0x19, 0x02, 0x00, 0x40, 0x0C, 0x65, 0x80, 0x18, 0x1B});
+    EXPECT_EQ(wire.readMaster(0x30), 0xA6);
+    wire.write({0x80, 0x10, 0x1B, 0x3D, 0x02, 0x00, 0xC0, 0x0C, 0x00, 0x80, 0x18, 0x1B, 0x87});
+    const auto answer = wire.read(3);
+    ASSERT_EQ(answer.size(), 3u);
+    EXPECT_EQ(answer[2], 0x65);
+}
+
 TEST_F(Device, EepromRecordGivesTheSerialNumber)
 {
     ASSERT_EQ(wire.open(), FT_OK);

@@ -1,6 +1,8 @@
 // Slave registers in register mode B, as the caller and the master chip see them.
 #include "sim_fixture.h"
 
+#include <chrono>
+
 namespace {
 
 class SlaveRegisterTest : public SimTest {
@@ -124,7 +126,34 @@ TEST_F(SlaveRegisterTest, FailedTransfersReportWhatArrived)
         tbsim_clear_logs();
         EXPECT_EQ(BISS_COMM_FAILED, WriteSlaveRegister(hV, 0, 0, 2, &ulCount, &ucByte, 0x0F));
         EXPECT_EQ(std::string::npos, strWrites().find("E2=82")) << "no write after the failed pre-read";
+        // A whole byte goes out without a pre-read: the write's own status shows that nobody answered.
+        tbsim_clear_logs();
+        EXPECT_EQ(BISS_COMM_FAILED, WriteSlaveRegister(hV, 0, 0, 2, &ulCount, &ucByte, 0xFF)) << iVersion;
+        EXPECT_NE(std::string::npos, strWrites().find("E2=82")) << "the write was sent";
     }
+}
+
+// The limit of every wait is one second of time, however often the master is asked meanwhile: a slow
+// transfer is waited for, a stuck one given up after about a second.
+TEST_F(SlaveRegisterTest, SlowMasterIsWaitedForAndAStuckOneGivenUpAfterASecond)
+{
+    const uint32_t h = ulOpenStarted();
+    uint8_t ucByte = 0;
+    uint32_t ulCount = 1;
+    tbsim_set_fault(TBSIM_MASTER_BUSY, 1, 50);
+    EXPECT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, 32, &ulCount, &ucByte));
+    EXPECT_EQ(tbsim_slave_get(0, 32), ucByte);
+    ucByte = 0x5C;
+    EXPECT_EQ(BISS_OK, WriteSlaveRegister(h, 0, 0, 3, &ulCount, &ucByte, 0xFF));
+    EXPECT_EQ(0x5C, tbsim_slave_get(0, 3));
+
+    tbsim_set_fault(TBSIM_MASTER_BUSY, 1, 6000);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(BISS_COMM_FAILED, ReadSlaveRegister(h, 0, 0, 32, &ulCount, &ucByte));
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_GE(ms.count(), 950);
+    EXPECT_LT(ms.count(), 5500) << "given up long after the limit";
 }
 
 // Each of these runs into the one-second limit.
