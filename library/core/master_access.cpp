@@ -2,6 +2,8 @@
 // communication test.
 #include "tarnbus/BissClass.h"
 
+#include "platform/trace.h"
+
 #include "adapter.h"
 #include "master_registers.h"
 
@@ -21,7 +23,12 @@ BissEnum BissClass::eWriteMaster(uint32_t ulAddress, uint32_t ulData, uint32_t u
             return eResult;
         ulValue = (ulCurrent & ~ulMask) + (ulData & ulMask);
     }
-    return pAdapter->eWriteRegister(static_cast<uint8_t>(ulAddress), static_cast<uint8_t>(ulValue));
+    BissEnum eResult =
+        pAdapter->eWriteRegister(static_cast<uint8_t>(ulAddress), static_cast<uint8_t>(ulValue));
+    if (eResult != BISS_OK)
+        tarnbus::vTrace("writing master register 0x%02X refused: %s", static_cast<unsigned>(ulAddress & 0xFF),
+                        tarnbus::strResultName(eResult));
+    return eResult;
 }
 
 BissEnum BissClass::eReadMaster(uint32_t ulAddress, uint32_t *pulData)
@@ -34,6 +41,9 @@ BissEnum BissClass::eReadMaster(uint32_t ulAddress, uint32_t *pulData)
     BissEnum eResult = pAdapter->eReadRegister(static_cast<uint8_t>(ulAddress), &ucValue);
     if (eResult == BISS_OK)
         *pulData = ucValue;
+    else
+        tarnbus::vTrace("reading master register 0x%02X refused: %s", static_cast<unsigned>(ulAddress & 0xFF),
+                        tarnbus::strResultName(eResult));
     return eResult;
 }
 
@@ -62,8 +72,11 @@ BissEnum BissClass::eWriteMasterVerify(uint8_t ucAddress, uint32_t ulValue, bool
     eResult = eReadMaster(static_cast<uint32_t>(ucAddress), &ulReadBack);
     if (eResult != BISS_OK)
         return eResult;
-    if (ulReadBack != ulValue)
+    if (ulReadBack != ulValue) {
+        tarnbus::vTrace("master register 0x%02X reads back 0x%02X, not the 0x%02X written", ucAddress,
+                        static_cast<unsigned>(ulReadBack), static_cast<unsigned>(ulValue));
         return BISS_MASTERCOMM_FAILED;
+    }
     abRegCacheStale[ucAddress] = false;
     return BISS_OK;
 }

@@ -4,6 +4,7 @@
 
 #include "master_registers.h"
 #include "platform/clock.h"
+#include "platform/trace.h"
 
 BissEnum BissClass::eWaitFor(const PollFunction &fnPoll, uint64_t ullStart, bool *pbTimedOut,
                              bool bStopOnTimeout)
@@ -16,6 +17,7 @@ BissEnum BissClass::eWaitFor(const PollFunction &fnPoll, uint64_t ullStart, bool
             return eResult;
         if (ePoll == POLL_WAITING && tarnbus::bTimedOut(ullStart, tarnbus::TIME_LIMIT_MS)) {
             *pbTimedOut = true;
+            tarnbus::vTrace("waiting on the master ran out after %u ms", tarnbus::TIME_LIMIT_MS);
             return bStopOnTimeout ? eStopMaster() : BISS_OK;
         }
     }

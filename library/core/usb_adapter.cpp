@@ -1,9 +1,11 @@
 #include "usb_adapter.h"
 
+#include <cstdio>
 #include <cstring>
 #include <iterator>
 
 #include "master_registers.h"
+#include "platform/trace.h"
 #include "transfer_state.h"
 
 namespace {
@@ -50,6 +52,32 @@ void UsbAdapterClass::vClose()
     hDevice = nullptr;
 }
 
+std::string UsbAdapterClass::strFrameRegister() const
+{
+    char acText[32];
+    if (iFrameRegister < 0)
+        return ", setting the device up";
+    std::snprintf(acText, sizeof acText, ", master register 0x%02X", static_cast<unsigned>(iFrameRegister));
+    return acText;
+}
+
+bool UsbAdapterClass::bCallOk(const char *strCall, FT_STATUS status) const
+{
+    if (status == FT_OK)
+        return true;
+    tarnbus::vTrace("%s failed: status %u%s", strCall, static_cast<unsigned>(status),
+                    strFrameRegister().c_str());
+    return false;
+}
+
+void UsbAdapterClass::vTraceTransfer(const char *strCall, FT_STATUS status, DWORD ulDone,
+                                     size_t uiAsked) const
+{
+    tarnbus::vTrace("%s failed: status %u, %u of %u bytes%s", strCall, static_cast<unsigned>(status),
+                    static_cast<unsigned>(ulDone), static_cast<unsigned>(uiAsked),
+                    strFrameRegister().c_str());
+}
+
 bool UsbAdapterClass::bOpenDevice(int iIndex)
 {
     if (!pDriver)
@@ -61,7 +89,7 @@ bool UsbAdapterClass::bOpenDevice(int iIndex)
         hDevice = nullptr;
     }
     FT_HANDLE hNew = nullptr;
-    if (pDriver->pOpen(iIndex, &hNew) != FT_OK)
+    if (!bCallOk("FT_Open", pDriver->pOpen(iIndex, &hNew)))
         return false;
     hDevice = hNew;
     return true;
@@ -84,6 +112,7 @@ bool UsbAdapterClass::bConfigure()
 {
     bOutOfStep = false;
     bRxSuspect = false;
+    iFrameRegister = -1;
     for (unsigned q = 0; q < QUEUE_COUNT; ++q) {
         avecQueue[q].clear();
         if (!abQueueClean[q]) {
@@ -91,13 +120,13 @@ bool UsbAdapterClass::bConfigure()
             abQueueClean[q] = true;
         }
     }
-    if (pDriver->pSetLatencyTimer(hDevice, LATENCY_MS) != FT_OK)
+    if (!bCallOk("FT_SetLatencyTimer", pDriver->pSetLatencyTimer(hDevice, LATENCY_MS)))
         return false;
-    if (pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_RESET) != FT_OK)
+    if (!bCallOk("FT_SetBitMode", pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_RESET)))
         return false;
-    if (pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_MPSSE) != FT_OK)
+    if (!bCallOk("FT_SetBitMode", pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_MPSSE)))
         return false;
-    if (pDriver->pSetTimeouts(hDevice, DEVICE_TIMEOUT_MS, DEVICE_TIMEOUT_MS) != FT_OK)
+    if (!bCallOk("FT_SetTimeouts", pDriver->pSetTimeouts(hDevice, DEVICE_TIMEOUT_MS, DEVICE_TIMEOUT_MS)))
         return false;
 
     // Chip deselected, high byte bits 1 and 3 driven low, fastest clock, no loop-back.
@@ -155,6 +184,7 @@ bool UsbAdapterClass::bWriteDevice(const uint8_t *pucBytes, size_t uiCount)
         pDriver->pWrite(hDevice, const_cast<uint8_t *>(pucBytes), static_cast<DWORD>(uiCount), &ulWritten);
     if (status == FT_OK && ulWritten == uiCount)
         return true;
+    vTraceTransfer("FT_Write", status, ulWritten, uiCount);
     // A write cut short leaves the MPSSE engine inside a command, where it would take the next frame's
     // bytes as that command's arguments and never find its way back; the next frame starts afresh.
     // A write that failed outright may have been cut short as well: the driver does not say how much
@@ -177,8 +207,8 @@ bool UsbAdapterClass::bSetUpEngine()
 bool UsbAdapterClass::bResetEngine()
 {
     // Only a reset brings the engine out of an unfinished command; then it is set up as at opening.
-    return pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_RESET) == FT_OK &&
-           pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_MPSSE) == FT_OK && bSetUpEngine();
+    return bCallOk("FT_SetBitMode", pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_RESET)) &&
+           bCallOk("FT_SetBitMode", pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_MPSSE)) && bSetUpEngine();
 }
 
 bool UsbAdapterClass::bEchoAnswers()
@@ -191,8 +221,15 @@ bool UsbAdapterClass::bEchoAnswers()
     uint8_t aucEcho[2] = {};
     DWORD ulRead = 0;
     FT_STATUS status = pDriver->pRead(hDevice, aucEcho, sizeof aucEcho, &ulRead);
-    return status == FT_OK && ulRead == sizeof aucEcho && aucEcho[0] == MPSSE_BAD_COMMAND_ANSWER &&
-           aucEcho[1] == MPSSE_BAD_COMMAND;
+    if (status == FT_OK && ulRead == sizeof aucEcho && aucEcho[0] == MPSSE_BAD_COMMAND_ANSWER &&
+        aucEcho[1] == MPSSE_BAD_COMMAND)
+        return true;
+    if (status == FT_OK && ulRead == sizeof aucEcho)
+        tarnbus::vTrace("resynchronisation: an old answer (%02X %02X) came before the echo%s", aucEcho[0],
+                        aucEcho[1], strFrameRegister().c_str());
+    else
+        vTraceTransfer("FT_Read", status, ulRead, sizeof aucEcho);
+    return false;
 }
 
 bool UsbAdapterClass::bBackInStep()
@@ -255,7 +292,7 @@ bool UsbAdapterClass::bPurgeRx()
 {
     if (!hDevice || !pDriver)
         return false;
-    return pDriver->pPurge(hDevice, FT_PURGE_RX) == FT_OK;
+    return bCallOk("FT_Purge", pDriver->pPurge(hDevice, FT_PURGE_RX));
 }
 
 void UsbAdapterClass::vDropPrepared(unsigned uiQueue)
@@ -269,6 +306,7 @@ void UsbAdapterClass::vDropPrepared(unsigned uiQueue)
 
 bool UsbAdapterClass::bWriteMaster(uint8_t ucAddress, uint8_t ucData)
 {
+    iFrameRegister = ucAddress;
     if (!bBackInStep())
         return false;
     vDropPrepared(0);
@@ -281,6 +319,7 @@ bool UsbAdapterClass::bWriteMaster(uint8_t ucAddress, uint8_t ucData)
 
 bool UsbAdapterClass::bReadMaster(uint8_t ucAddress, uint8_t *pucData)
 {
+    iFrameRegister = ucAddress;
     if (!bBackInStep())
         return false;
     vDropPrepared(0);
@@ -306,6 +345,7 @@ bool UsbAdapterClass::bReadAnswer(uint8_t *pucBytes, size_t uiCount)
     FT_STATUS status = pDriver->pRead(hDevice, pucBytes, static_cast<DWORD>(uiCount), &ulRead);
     if (status == FT_OK && ulRead == uiCount)
         return true;
+    vTraceTransfer("FT_Read", status, ulRead, uiCount);
     // Whatever of this answer is still queued or arrives late would otherwise be taken for the next
     // one: drop what is there, and have the next frame make sure nothing else follows.
     bPurgeRx();

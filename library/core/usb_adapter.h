@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "adapter.h"
@@ -71,6 +72,10 @@ private:
     /* Pins, clock and loop-back as a register frame expects them (queue 0, sent at once). */
     bool bSetUpEngine();
     bool bResetEngine();
+    /* Trace lines for a failed driver call, naming the master register of the frame under way. */
+    std::string strFrameRegister() const;
+    bool bCallOk(const char *strCall, FT_STATUS status) const;
+    void vTraceTransfer(const char *strCall, FT_STATUS status, DWORD ulDone, size_t uiAsked) const;
     /* Sends an unknown opcode and reads its echo; true when the echo is the first thing read. */
     bool bEchoAnswers();
 
@@ -85,6 +90,7 @@ private:
     std::array<char, SERIAL_NUMBER_SIZE> acSerialNumber{};
     bool bOutOfStep = false;  /* a write may have been cut short inside a command */
     bool bRxSuspect = false;  /* an answer failed: older bytes may still arrive */
+    int iFrameRegister = -1;  /* master register of the frame under way; -1 while setting up */
     int32_t lSy2dHandle = -1; /* the kind-5 adapter has no transport; this never changes */
 };
 

@@ -7,12 +7,25 @@
 #include "adapter.h"
 #include "master_registers.h"
 #include "platform/clock.h"
+#include "platform/trace.h"
 
 using namespace tarnbus;
 
 namespace {
-constexpr uint32_t FULL_MASK = 0xFFFFFFFF;
+
+// A transfer the master reports as broken off or unanswered: one trace line with its status register.
+void vTraceRefusedTransfer(MasterVersionEnum eVersion, uint8_t ucRegister, uint8_t ucStatus)
+{
+    const bool bOk = eVersion == MASTER_VERSION_1
+                         ? (ucStatus & STATUS_V1_COMPLETE) && (ucStatus & STATUS_V1_DATA)
+                         : (ucStatus & STATUS_V2_ACK) != 0;
+    if (!bOk)
+        tarnbus::vTrace("slave register transfer refused: master status register 0x%02X = 0x%02X", ucRegister,
+                        ucStatus);
 }
+
+constexpr uint32_t FULL_MASK = 0xFFFFFFFF;
+} // namespace
 
 BissEnum BissClass::eModBPrepare(uint32_t ulCount)
 {
@@ -120,6 +133,7 @@ BissEnum BissClass::eReadSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlave
     uint8_t ucStatus = 0;
     if ((eResult = eReadMaster(map.ucStatus, &ucStatus)) != BISS_OK)
         return eResult;
+    vTraceRefusedTransfer(eVersion, map.ucStatus, ucStatus);
     bool bFailed = false;
     bool bDataValid;
     // After a broken-off transfer the master tells how many registers arrived; never more than asked.
@@ -202,6 +216,7 @@ BissEnum BissClass::eWriteSlaveRegisterModB(uint32_t ulSelector, uint32_t ulSlav
     uint8_t ucStatus = 0;
     if ((eResult = eReadMaster(map.ucStatus, &ucStatus)) != BISS_OK)
         return eResult;
+    vTraceRefusedTransfer(eVersion, map.ucStatus, ucStatus);
     auto eBrokenOff = [&](uint8_t ucDoneRegister) {
         uint8_t ucDone = 0;
         BissEnum e = eReadMaster(ucDoneRegister, &ucDone);

@@ -11,7 +11,14 @@
  * reports BISS_INTERFACE_NOT_FOU); else FTDI's own "libftd2xx.so" when it is installed; else the
  * project's open driver on libftdi1, "libtarnbus-ftdi.so" in the "tarnbus" folder beside this library.
  * The parallel-port driver from TARNBUS_DLPORTIO, else "libdlportio.so"; the kind-5 driver from
- * TARNBUS_SY2D, else "libsy2d.so".
+ * TARNBUS_SY2D, else "libsy2d.so". A USB driver that loads but lacks the D2XX functions is missing too.
+ *
+ * Diagnostics: with the environment variable TARNBUS_TRACE set to 1, the library writes one line to
+ * standard error for every failed driver call (the call, its status and the master register of the
+ * frame under way) and for every step it refuses (a master register access, a wait on the master that
+ * ran out, a slave transfer the master reports unanswered, with its status register). Any other value
+ * except 0 names a file the lines are appended to. Unset, empty or 0: no trace. The trace changes no
+ * result and no call's behaviour.
  *
  * This header is plain C and may be included from C or C++.
  */

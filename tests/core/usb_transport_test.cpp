@@ -1,6 +1,11 @@
 // What reaches the FTDI device: the opening sequence and one SPI frame per master register access.
 #include "sim_fixture.h"
 
+#include <fstream>
+#include <iterator>
+
+#include <unistd.h>
+
 namespace {
 
 using UsbTransportTest = SimTest;
@@ -157,6 +162,45 @@ TEST_F(UsbTransportTest, NoReadTakesTheAnswerOfAnEarlierOne)
         ASSERT_EQ(2u, vecAll.size()) << "back to one frame per access";
         EXPECT_EQ(13u, vecAll[0].second.size());
     }
+}
+
+// TARNBUS_TRACE names a file: one line per failed driver call and per refused step, nothing while all
+// goes well, and nothing at all while it is not set.
+TEST_F(UsbTransportTest, TraceNamesTheFailedCallAndTheRefusedStep)
+{
+    const std::string strFile = ::testing::TempDir() + "tarnbus_trace_" + std::to_string(::getpid());
+    std::remove(strFile.c_str());
+    auto strTrace = [&] {
+        std::ifstream in(strFile);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const uint32_t h = ulOpen();
+    uint32_t ulValue = 0;
+    tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, 0);
+    EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadMaster(h, 0xE4, &ulValue));
+    EXPECT_EQ("", strTrace()) << "off by default";
+
+    setenv("TARNBUS_TRACE", strFile.c_str(), 1);
+    EXPECT_EQ(BISS_OK, ReadMaster(h, 0xE4, &ulValue));
+    EXPECT_EQ("", strTrace()) << "a good access leaves no line";
+    tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, 0);
+    EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadMaster(h, 0xE4, &ulValue));
+    tbsim_set_fault(TBSIM_ENCODER_ABSENT, 1, 0);
+    uint8_t ucByte = 0;
+    uint32_t ulCount = 1;
+    EXPECT_EQ(BISS_COMM_FAILED, ReadSlaveRegister(h, 0, 0, 32, &ulCount, &ucByte));
+    unsetenv("TARNBUS_TRACE");
+    const std::string strLines = strTrace();
+    std::remove(strFile.c_str());
+    EXPECT_NE(std::string::npos,
+              strLines.find("tarnbus: FT_Read failed: status 4, 0 of 3 bytes, master register 0xE4\n"))
+        << strLines;
+    EXPECT_NE(std::string::npos,
+              strLines.find("tarnbus: reading master register 0xE4 refused: BISS_MASTERCOMM_FAILED\n"))
+        << strLines;
+    EXPECT_NE(std::string::npos,
+              strLines.find("tarnbus: slave register transfer refused: master status register 0xF0 = "))
+        << strLines;
 }
 
 TEST_F(UsbTransportTest, AbsentAdapterFailsTheCommunicationTest)

@@ -1,0 +1,54 @@
+#include "trace.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace tarnbus {
+
+void vTrace(const char *strFormat, ...)
+{
+    // Looked up on every line: lines come only with failures, and a host may switch the trace on
+    // while it runs.
+    const char *strTarget = std::getenv("TARNBUS_TRACE");
+    if (!strTarget || !*strTarget || std::strcmp(strTarget, "0") == 0)
+        return;
+    const bool bStandardError = std::strcmp(strTarget, "1") == 0;
+    std::FILE *pFile = bStandardError ? stderr : std::fopen(strTarget, "a");
+    if (!pFile)
+        return;
+    char acLine[256];
+    va_list args;
+    va_start(args, strFormat);
+    std::vsnprintf(acLine, sizeof acLine, strFormat, args);
+    va_end(args);
+    std::fprintf(pFile, "tarnbus: %s\n", acLine);
+    if (bStandardError)
+        std::fflush(pFile);
+    else
+        std::fclose(pFile);
+}
+
+const char *strResultName(int32_t lResult)
+{
+    static const char *const astrNames[] = {
+        "BISS_OK",
+        "BISS_INVALID_HANDLE",
+        "BISS_INVALID_INTERFACE",
+        "BISS_INTERFACE_NOT_FOU",
+        "BISS_MASTERCOMM_FAILED",
+        "BISS_INVALID_MASTERADR",
+        "BISS_INVALID_MASTERDAT",
+        "BISS_INVALID_PARAMETER",
+        "BISS_INIT_FAILED",
+        "BISS_TIMEOUT",
+        "BISS_REGERROR",
+        "BISS_COMM_FAILED",
+    };
+    if (lResult < 0 || lResult >= static_cast<int32_t>(sizeof astrNames / sizeof astrNames[0]))
+        return "unknown result";
+    return astrNames[lResult];
+}
+
+} // namespace tarnbus
