@@ -33,6 +33,11 @@ const char kHelp[] =
     "Options:\n"
     "  --simulate                use the simulated adapter and encoder (libftd2xx-sim.so in ../lib beside\n"
     "                            this program, or installed with the library) instead of the real adapter\n"
+    "  --interface N             the adapter kind: 4 the USB adapter (default); 1, 2 or 3 a parallel-port\n"
+    "                            adapter (two 8-bit bus wirings, or the bit-serial one) at the base\n"
+    "                            --port names\n"
+    "  --port TEXT               the parallel port's base for --interface 1 to 3 (default 0x378; 0x278\n"
+    "                            and 0x3BC are the other usual ones)\n"
     "  --log                     write the trace of every register transfer to standard error\n"
     "  --catalog FILE            the catalogue to use; default Encoder.cfg in this program's directory,\n"
     "                            else ../share/rotaconf/Encoder.cfg\n"
@@ -41,7 +46,9 @@ const char kHelp[] =
     "\n"
     "Settings (language of the texts) come from Rotaconf.ini in $XDG_CONFIG_HOME (default ~/.config).\n"
     "The adapter's driver is the D2XX library named by TARNBUS_FTD2XX, else FTDI's libftd2xx.so when it\n"
-    "is installed, else the project's open driver on libftdi1 (libtarnbus-ftdi.so).\n"
+    "is installed, else the project's open driver on libftdi1 (libtarnbus-ftdi.so). The parallel port's\n"
+    "is the port I/O library named by TARNBUS_DLPORTIO, else libdlportio.so. With --simulate the\n"
+    "simulated port is at 0x378 with the bit-serial adapter (kind 3) unless its scenario says otherwise.\n"
     "\n"
     "Exit status: 0 on success; 1 when the adapter, the encoder or the catalogue fails, with a message\n"
     "naming the library's result code (for example BISS_COMM_FAILED); 2 for a usage error.\n";
@@ -61,6 +68,8 @@ private:
 int RunCli(int argc, char **argv)
 {
     bool Simulate = false, Log = false;
+    uint32_t Interface = INTERFACE_USB;
+    QByteArray PortText;
     QString Catalogue, Command;
     QStringList Arguments;
     for (int i = 1; i < argc; ++i) {
@@ -84,6 +93,26 @@ int RunCli(int argc, char **argv)
             Catalogue = QString::fromLocal8Bit(argv[i]);
         } else if (Arg.startsWith(QLatin1String("--catalog="))) {
             Catalogue = Arg.mid(10);
+        } else if (Arg == QLatin1String("--interface") || Arg.startsWith(QLatin1String("--interface="))) {
+            const QString Value = Arg.contains(QLatin1Char('=')) ? Arg.section(QLatin1Char('='), 1)
+                                  : ++i < argc                   ? QString::fromLocal8Bit(argv[i])
+                                                                 : QString();
+            bool Ok = false;
+            const uint Kind = Value.toUInt(&Ok);
+            if (!Ok || Kind < INTERFACE_LPT1 || Kind > INTERFACE_SY2D) {
+                Fail(QStringLiteral("--interface needs an adapter kind from 1 to 5 (see --help)"));
+                return 2;
+            }
+            Interface = Kind;
+        } else if (Arg == QLatin1String("--port") || Arg.startsWith(QLatin1String("--port="))) {
+            if (Arg.contains(QLatin1Char('='))) {
+                PortText = Arg.section(QLatin1Char('='), 1).toLocal8Bit();
+            } else if (++i < argc) {
+                PortText = argv[i];
+            } else {
+                Fail(QStringLiteral("--port needs a port base such as 0x378"));
+                return 2;
+            }
         } else if (Arg.startsWith(QLatin1Char('-'))) {
             Fail(QStringLiteral("unknown option %1 (see --help)").arg(Arg));
             return 2;
@@ -123,6 +152,11 @@ int RunCli(int argc, char **argv)
     {
         TRC_Device Device;
         Device.SaveOptionsAtExit = false; // no command changes a setting
+        Device.InterfaceKind = Interface;
+        // The first printer port of a PC, unless another one was named.
+        if (PortText.isEmpty() && Interface >= INTERFACE_LPT1 && Interface <= INTERFACE_LPT3)
+            PortText = "0x378";
+        Device.InterfaceName = PortText.toStdString();
         if (Log)
             Device.Com->ShowDebug(); // without windows the trace goes to standard error
         TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogueFile() : Catalogue, Arguments};

@@ -46,9 +46,12 @@ bool UseSimulatedAdapter(QString &Error)
         Error = QStringLiteral("the simulated adapter %1 is missing").arg(Driver);
         return false;
     }
-    if (setenv("TARNBUS_FTD2XX", QFile::encodeName(Driver).constData(), 1) != 0) {
-        Error = QStringLiteral("cannot set TARNBUS_FTD2XX");
-        return false;
+    // The same file is the simulated parallel port's driver: one world behind both.
+    for (const char *Variable : {"TARNBUS_FTD2XX", "TARNBUS_DLPORTIO"}) {
+        if (setenv(Variable, QFile::encodeName(Driver).constData(), 1) != 0) {
+            Error = QStringLiteral("cannot set %1").arg(QLatin1String(Variable));
+            return false;
+        }
     }
     return true;
 }

@@ -16,6 +16,7 @@ QString DefaultCatalogueFile();
 // place when none exists.
 QString SimulatedAdapterFile();
 
-// Points the library's driver (TARNBUS_FTD2XX) at the simulated adapter. Must run before anything opens
-// an adapter. False with a message when it is missing.
+// Points the library's drivers (TARNBUS_FTD2XX, TARNBUS_DLPORTIO) at the simulated adapter, which is
+// also the simulated parallel port. Must run before anything opens an adapter. False with a message
+// when it is missing.
 bool UseSimulatedAdapter(QString &Error);

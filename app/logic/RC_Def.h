@@ -5,6 +5,8 @@
 #include "BissCom.h"
 #include "UserMessages.h"
 
+#include <tarnbus/tarnbus.h>
+
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 class QIODevice;
@@ -183,7 +186,11 @@ public:
     bool ReadBlock(uint32_t Address, std::span<uint8_t> Buffer);
     bool WriteBlock(uint32_t Address, std::span<const uint8_t> Bytes);
 
-    bool OpenAdapter(); // USB adapter, empty name
+    // The adapter OpenAdapter opens: the USB adapter with an empty name unless a front end chose
+    // another kind (the parallel-port kinds take their port base as the name, e.g. "0x378").
+    uint32_t InterfaceKind = INTERFACE_USB;
+    std::string InterfaceName;
+    bool OpenAdapter();
     bool CloseAdapter();
     bool ConfigureMaster();   // the master item sequence, stopping at the first refused item
     bool ApplyMasterConfig(); // force 1

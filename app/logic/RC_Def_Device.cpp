@@ -72,7 +72,7 @@ bool TRC_Device::WriteBlock(uint32_t Address, std::span<const uint8_t> Bytes)
 
 bool TRC_Device::OpenAdapter()
 {
-    return Com->OpenCom(INTERFACE_USB, "");
+    return Com->OpenCom(InterfaceKind, InterfaceName.c_str());
 }
 
 bool TRC_Device::CloseAdapter()

@@ -65,6 +65,28 @@ TEST_F(Cli, PlateAndList)
     EXPECT_FALSE(list.out.contains(QStringLiteral(" 360 "))); // another article type's pulse count
 }
 
+TEST_F(Cli, PlateThroughTheParallelPort)
+{
+    // The simulated port's adapter is the bit-serial one unless the scenario wires another.
+    const CliRun serial = run({QStringLiteral("--interface"), QStringLiteral("3"), QStringLiteral("plate")});
+    ASSERT_EQ(serial.status, 0) << SHOW(serial);
+    EXPECT_TRUE(serial.out.contains(QLatin1String("Serial number 2612001"))) << SHOW(serial);
+    const CliRun bus = run({QStringLiteral("--interface=1"), QStringLiteral("--port"),
+                            QStringLiteral("0x278"), QStringLiteral("plate")},
+                           "port.base = 0x278\nport.wiring = 1\n");
+    ASSERT_EQ(bus.status, 0) << SHOW(bus);
+    EXPECT_TRUE(bus.out.contains(QLatin1String("Product code RC5812"))) << SHOW(bus);
+    // Another wiring than the port has, or no usable base: the adapter does not answer.
+    const CliRun wrong = run({QStringLiteral("--interface"), QStringLiteral("2"), QStringLiteral("plate")});
+    EXPECT_EQ(wrong.status, 1) << SHOW(wrong);
+    EXPECT_TRUE(wrong.err.contains(QLatin1String("BISS_MASTERCOMM_FAILED"))) << SHOW(wrong);
+    const CliRun noBase = run({QStringLiteral("--interface"), QStringLiteral("3"), QStringLiteral("--port"),
+                               QStringLiteral("0x"), QStringLiteral("plate")});
+    EXPECT_EQ(noBase.status, 1) << SHOW(noBase);
+    const CliRun badKind = run({QStringLiteral("--interface"), QStringLiteral("7"), QStringLiteral("plate")});
+    EXPECT_EQ(badKind.status, 2) << SHOW(badKind);
+}
+
 TEST_F(Cli, SetWritesEepromThenRamAndTheEncoderKeepsIt)
 {
     const CliRun set = run({QStringLiteral("--log"), QStringLiteral("set"), QStringLiteral("1'024"),

@@ -1,7 +1,10 @@
 /*
- * tarnbus-demo: opens the USB adapter, configures and starts the BiSS master and prints the encoder's
- * rating plate and factory block. Without TARNBUS_FTD2XX in the environment it uses the simulated
- * adapter that is built beside it (../lib/libftd2xx-sim.so). Exits with 1 when a step fails.
+ * tarnbus-demo [--interface N] [--port TEXT]: opens the adapter (the USB adapter, kind 4, unless
+ * --interface names another kind; the parallel-port kinds 1 to 3 take their port base from --port,
+ * default 0x378), configures and starts the BiSS master and prints the encoder's rating plate and factory
+ * block. Without TARNBUS_FTD2XX (TARNBUS_DLPORTIO for the port) in the environment it uses the
+ * simulated adapter and port built beside it (../lib/libftd2xx-sim.so). Exits with 1 when a step
+ * fails, 2 for a usage error.
  */
 #define _DEFAULT_SOURCE
 #include <libgen.h>
@@ -41,9 +44,9 @@ static int bReport(const char *strStep, int32_t lResult)
     return lResult == BISS_OK;
 }
 
-static void vUseSimulatorByDefault(void)
+static void vUseSimulatorByDefault(const char *strVariable)
 {
-    if (getenv("TARNBUS_FTD2XX"))
+    if (getenv(strVariable))
         return;
     char strExe[PATH_MAX];
     ssize_t lLength = readlink("/proc/self/exe", strExe, sizeof strExe - 1);
@@ -52,7 +55,32 @@ static void vUseSimulatorByDefault(void)
     strExe[lLength] = '\0';
     char strDriver[PATH_MAX + 32];
     snprintf(strDriver, sizeof strDriver, "%s/../lib/libftd2xx-sim.so", dirname(strExe));
-    setenv("TARNBUS_FTD2XX", strDriver, 1);
+    setenv(strVariable, strDriver, 1);
+}
+
+/* --interface N and --port TEXT; false after printing what is wrong. */
+static int bParseArguments(int argc, char **argv, uint32_t *pulKind, const char **pstrPort)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *strValue = i + 1 < argc ? argv[i + 1] : NULL;
+        if (strcmp(argv[i], "--interface") == 0 && strValue) {
+            char *pcEnd = NULL;
+            unsigned long ulKind = strtoul(strValue, &pcEnd, 10);
+            if (*strValue < '0' || *strValue > '9' || *pcEnd || ulKind < 1 || ulKind > 5) {
+                fprintf(stderr, "tarnbus-demo: --interface takes an adapter kind from 1 to 5\n");
+                return 0;
+            }
+            *pulKind = (uint32_t)ulKind;
+            ++i;
+        } else if (strcmp(argv[i], "--port") == 0 && strValue) {
+            *pstrPort = strValue;
+            ++i;
+        } else {
+            fprintf(stderr, "usage: tarnbus-demo [--interface N] [--port TEXT]\n");
+            return 0;
+        }
+    }
+    return 1;
 }
 
 /* Register texts may fill their field completely or end early with a zero byte. */
@@ -80,7 +108,7 @@ static int bReadRegisters(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulCoun
     return bReport(strStep, ReadSlaveRegister(ulHandle, 0, 0, ulAddress, &ulDone, pucPlate + ulAddress));
 }
 
-int main(void)
+int main(int argc, char **argv)
 {
     /* The master items the configuration program sends for slave 0: data words of 10 and 24 bits
      * without CRC, register mode B, then the master's own settings. */
@@ -90,13 +118,23 @@ int main(void)
         {MC_SLAVE_MODE_C, 0},  {MC_F5_BIT0, 1},       {MC_E6_LOW5, 4},     {MC_E6_HIGH3, 2},
         {MC_E5_LOW_BITS, 1},
     };
-    vUseSimulatorByDefault();
-    printf("driver: %s\n", getenv("TARNBUS_FTD2XX"));
+    uint32_t ulKind = INTERFACE_USB;
+    const char *strPort = "";
+    if (!bParseArguments(argc, argv, &ulKind, &strPort))
+        return 2;
+    const int bPort = ulKind >= INTERFACE_LPT1 && ulKind <= INTERFACE_LPT3;
+    if (bPort && !*strPort)
+        strPort = "0x378"; /* the first printer port of a PC */
+    const char *strVariable = bPort ? "TARNBUS_DLPORTIO" : "TARNBUS_FTD2XX";
+    vUseSimulatorByDefault(strVariable);
+    printf("driver: %s\n", getenv(strVariable));
 
     uint32_t ulHandle = 0;
-    int32_t lResult = OpenInterface(INTERFACE_USB, "", NULL, NULL, &ulHandle);
+    int32_t lResult = OpenInterface(ulKind, strPort, NULL, NULL, &ulHandle);
     printf("handle: %u\n", ulHandle);
-    int bOk = bReport("OpenInterface (USB)", lResult);
+    char strOpen[64];
+    snprintf(strOpen, sizeof strOpen, "OpenInterface (kind %u%s%s)", ulKind, *strPort ? ", " : "", strPort);
+    int bOk = bReport(strOpen, lResult);
     for (size_t i = 0; bOk && i < sizeof aaulItems / sizeof aaulItems[0]; ++i) {
         char strStep[64];
         snprintf(strStep, sizeof strStep, "SetMasterConfig item %u = %u", aaulItems[i][0], aaulItems[i][1]);
