@@ -46,3 +46,45 @@ function(tarnbus_add_fuzzer name)
                    -print_final_stats=1 ${work} ${seeds})
   set_tests_properties(${name} PROPERTIES TIMEOUT 600 LABELS fuzz)
 endfunction()
+
+# tarnbus_windows_exports(target def) : on Windows, exports exactly what the .def file names and gives
+# callers an import library that maps each stdcall symbol (Name@bytes) to the name in the DLL's export
+# table. The linker's own import library would carry the export names only, which a C caller of a
+# __stdcall function never references. Lines of the .def read "Export = Symbol@bytes [@ordinal]"; a
+# 64-bit build has one calling convention and no decoration, so there the symbols lose their "@bytes"
+# while the export names stay as they are.
+function(tarnbus_windows_exports target def)
+  if(NOT WIN32)
+    return()
+  endif()
+  file(STRINGS ${def} lines)
+  set(export_def "")
+  set(import_def "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^(LIBRARY|EXPORTS)")
+      string(APPEND export_def "${line}\n")
+      string(APPEND import_def "${line}\n")
+    elseif(line MATCHES "^[ \t]*([A-Za-z_][A-Za-z0-9_@]*)[ \t]*=[ \t]*([A-Za-z_][A-Za-z0-9_]*)(@[0-9]+)?(.*)$")
+      set(export_name ${CMAKE_MATCH_1})
+      set(symbol ${CMAKE_MATCH_2})
+      set(rest ${CMAKE_MATCH_4})
+      if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        string(APPEND symbol "${CMAKE_MATCH_3}")
+      endif()
+      string(APPEND export_def "    ${export_name} = ${symbol}${rest}\n")
+      string(APPEND import_def "    ${symbol} == ${export_name}\n")
+    endif()
+  endforeach()
+  set(export_def_file ${CMAKE_CURRENT_BINARY_DIR}/${target}-exports.def)
+  set(import_def_file ${CMAKE_CURRENT_BINARY_DIR}/${target}-import.def)
+  file(GENERATE OUTPUT ${export_def_file} CONTENT "${export_def}")
+  file(GENERATE OUTPUT ${import_def_file} CONTENT "${import_def}")
+  target_sources(${target} PRIVATE ${export_def_file})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${def})
+  set(import_lib ${CMAKE_CURRENT_BINARY_DIR}/lib${target}-stdcall.dll.a)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_DLLTOOL} --def ${import_def_file} --output-lib ${import_lib}
+    BYPRODUCTS ${import_lib}
+    COMMENT "Import library of ${target} for stdcall callers" VERBATIM)
+  set_property(TARGET ${target} APPEND PROPERTY INTERFACE_LINK_LIBRARIES ${import_lib})
+endfunction()

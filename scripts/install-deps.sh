@@ -13,6 +13,9 @@ packages=(
   xvfb xauth                         # the program's smoke test under a real X server
   dpkg-dev file lintian              # Debian packages: building (cpack) and checking them
   desktop-file-utils appstream       # checks of the desktop entry and the AppStream data
+  g++-mingw-w64-i686-posix googletest           # tarnbus.dll for 32-bit Windows and its tests
+  wine wine32:i386                              # ... run under Wine
+  g++-mingw-w64-x86-64-posix wine64             # ... or as 64-bit code where 32-bit programs cannot run
 )
 
 missing=()
@@ -27,6 +30,10 @@ if ((${#missing[@]})); then
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  # 32-bit Wine comes from Debian's i386 packages.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

@@ -7,7 +7,12 @@
 #include <cstring>
 #include <type_traits>
 
+#if defined(_WIN32)
+// The DLL's .def file exports these by name and at FTDI's ordinals.
+#define FT_EXPORT extern "C"
+#else
 #define FT_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 using tbsim::World;
 using tbsim::world;
@@ -63,7 +68,7 @@ bool fires(World &w, tbsim_fault fault)
 
 } // namespace
 
-FT_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *pHandle)
+FT_EXPORT FT_STATUS FT_WINAPI FT_Open(int deviceNumber, FT_HANDLE *pHandle)
 {
     World *live = world();
     if (!live)
@@ -87,7 +92,7 @@ FT_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE *pHandle)
     return FT_OK;
 }
 
-FT_EXPORT FT_STATUS FT_Close(FT_HANDLE ftHandle)
+FT_EXPORT FT_STATUS FT_WINAPI FT_Close(FT_HANDLE ftHandle)
 {
     World *live = world();
     if (!live)
@@ -106,7 +111,8 @@ FT_EXPORT FT_STATUS FT_Close(FT_HANDLE ftHandle)
     return status;
 }
 
-FT_EXPORT FT_STATUS FT_Write(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToWrite, DWORD *lpBytesWritten)
+FT_EXPORT FT_STATUS FT_WINAPI FT_Write(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToWrite,
+                                       DWORD *lpBytesWritten)
 {
     if (lpBytesWritten)
         *lpBytesWritten = 0;
@@ -144,7 +150,8 @@ FT_EXPORT FT_STATUS FT_Write(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesTo
     return FT_OK;
 }
 
-FT_EXPORT FT_STATUS FT_Read(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToRead, DWORD *lpBytesReturned)
+FT_EXPORT FT_STATUS FT_WINAPI FT_Read(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToRead,
+                                      DWORD *lpBytesReturned)
 {
     if (lpBytesReturned)
         *lpBytesReturned = 0;
@@ -182,7 +189,7 @@ FT_EXPORT FT_STATUS FT_Read(FT_HANDLE ftHandle, void *lpBuffer, DWORD dwBytesToR
     return FT_OK;
 }
 
-FT_EXPORT FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask)
+FT_EXPORT FT_STATUS FT_WINAPI FT_Purge(FT_HANDLE ftHandle, ULONG Mask)
 {
     FT_STATUS status;
     World *live = begin(ftHandle, &tbsim_counters::purges, "FT_Purge", status);
@@ -194,7 +201,7 @@ FT_EXPORT FT_STATUS FT_Purge(FT_HANDLE ftHandle, ULONG Mask)
     return FT_OK;
 }
 
-FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG WriteTimeout)
+FT_EXPORT FT_STATUS FT_WINAPI FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG WriteTimeout)
 {
     FT_STATUS status;
     World *live = begin(ftHandle, &tbsim_counters::set_timeouts, "FT_SetTimeouts", status);
@@ -206,7 +213,7 @@ FT_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE ftHandle, ULONG ReadTimeout, ULONG 
     return FT_OK;
 }
 
-FT_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE ftHandle, UCHAR ucLatency)
+FT_EXPORT FT_STATUS FT_WINAPI FT_SetLatencyTimer(FT_HANDLE ftHandle, UCHAR ucLatency)
 {
     FT_STATUS status;
     World *live = begin(ftHandle, &tbsim_counters::set_latency, "FT_SetLatencyTimer", status);
@@ -217,7 +224,7 @@ FT_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE ftHandle, UCHAR ucLatency)
     return FT_OK;
 }
 
-FT_EXPORT FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable)
+FT_EXPORT FT_STATUS FT_WINAPI FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable)
 {
     FT_STATUS status;
     World *live = begin(ftHandle, &tbsim_counters::set_bitmode, "FT_SetBitMode", status);
@@ -229,7 +236,7 @@ FT_EXPORT FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnab
     return FT_OK;
 }
 
-FT_EXPORT FT_STATUS FT_GetQueueStatus(FT_HANDLE ftHandle, DWORD *dwRxBytes)
+FT_EXPORT FT_STATUS FT_WINAPI FT_GetQueueStatus(FT_HANDLE ftHandle, DWORD *dwRxBytes)
 {
     FT_STATUS status;
     World *live = begin(ftHandle, nullptr, "FT_GetQueueStatus", status);
@@ -242,7 +249,7 @@ FT_EXPORT FT_STATUS FT_GetQueueStatus(FT_HANDLE ftHandle, DWORD *dwRxBytes)
     return FT_OK;
 }
 
-FT_EXPORT FT_STATUS FT_EE_Read(FT_HANDLE ftHandle, FT_PROGRAM_DATA *pData)
+FT_EXPORT FT_STATUS FT_WINAPI FT_EE_Read(FT_HANDLE ftHandle, FT_PROGRAM_DATA *pData)
 {
     FT_STATUS status;
     World *live = begin(ftHandle, &tbsim_counters::ee_reads, "FT_EE_Read", status);

@@ -22,7 +22,15 @@
 extern "C" {
 #endif
 
+#if defined(_WIN32)
+#if defined(TBSIM_BUILDING)
+#define TBSIM_EXPORT __declspec(dllexport)
+#else
+#define TBSIM_EXPORT __declspec(dllimport)
+#endif
+#else
 #define TBSIM_EXPORT __attribute__((visibility("default")))
+#endif
 
 /* Back to the scenario named by TARNBUS_SIM_SCENARIO, or the built-in default when it is not set:
  * fresh master and slaves, encoder RAM loaded from its EEPROM, every fault off, counters and logs

@@ -32,8 +32,8 @@ BissClass *tarnbus::pInterfaceOf(uint32_t ulHandle)
 
 extern "C" {
 
-TARNBUS_EXPORT int32_t TARNBUS_API OpenInterface(uint32_t ulInterface, const char *strText, uint32_t *,
-                                                 uint32_t *, uint32_t *pulHandle)
+TARNBUS_FLAT int32_t TARNBUS_API OpenInterface(uint32_t ulInterface, const char *strText, uint32_t *,
+                                               uint32_t *, uint32_t *pulHandle)
 {
     if (!pulHandle)
         return BISS_INVALID_PARAMETER;
@@ -54,7 +54,7 @@ TARNBUS_EXPORT int32_t TARNBUS_API OpenInterface(uint32_t ulInterface, const cha
     return apInterface[ucSlot]->eSetInterface(eKind, strText ? std::string(strText) : std::string());
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle)
+TARNBUS_FLAT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle)
 {
     const int iSlot = iSlotOf(ulHandle);
     if (iSlot < 0)
@@ -66,21 +66,21 @@ TARNBUS_EXPORT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle)
     return BISS_OK;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API WriteMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulData,
-                                               uint32_t ulMask)
+TARNBUS_FLAT int32_t TARNBUS_API WriteMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulData,
+                                             uint32_t ulMask)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eWriteMaster(ulAddress, ulData, ulMask) : BISS_INVALID_HANDLE;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t *pulData)
+TARNBUS_FLAT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t *pulData)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eReadMaster(ulAddress, pulData) : BISS_INVALID_HANDLE;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
-                                                   uint32_t ulValue)
+TARNBUS_FLAT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
+                                                 uint32_t ulValue)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     if (!p)
@@ -90,8 +90,8 @@ TARNBUS_EXPORT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t u
     return p->eSetMasterConfig(ulSlave, static_cast<MasterConfigEnum>(ulItem), ulValue);
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
-                                                   uint32_t *pulValue)
+TARNBUS_FLAT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
+                                                 uint32_t *pulValue)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     if (!p)
@@ -101,36 +101,35 @@ TARNBUS_EXPORT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t u
     return p->eGetMasterConfig(ulSlave, static_cast<MasterConfigEnum>(ulItem), pulValue);
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API WriteMasterConfig(uint32_t ulHandle, uint32_t ulForce)
+TARNBUS_FLAT int32_t TARNBUS_API WriteMasterConfig(uint32_t ulHandle, uint32_t ulForce)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eWriteMasterConfig(ulForce) : BISS_INVALID_HANDLE;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API ReadMasterConfig(uint32_t ulHandle)
+TARNBUS_FLAT int32_t TARNBUS_API ReadMasterConfig(uint32_t ulHandle)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eReadMasterConfig() : BISS_INVALID_HANDLE;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle)
+TARNBUS_FLAT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eInitBissComm() : BISS_INVALID_HANDLE;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
-                                                     uint32_t ulSlaveId, uint32_t ulAddress,
-                                                     uint32_t *pulCount, uint8_t *pucData)
+TARNBUS_FLAT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId,
+                                                   uint32_t ulAddress, uint32_t *pulCount, uint8_t *pucData)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eReadSlaveRegister(ulSelector, ulSlaveId, ulAddress, pulCount, pucData)
              : BISS_INVALID_HANDLE;
 }
 
-TARNBUS_EXPORT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
-                                                      uint32_t ulSlaveId, uint32_t ulAddress,
-                                                      uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask)
+TARNBUS_FLAT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
+                                                    uint32_t ulSlaveId, uint32_t ulAddress,
+                                                    uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eWriteSlaveRegister(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, ucMask)

@@ -74,6 +74,17 @@ public:
     {
         return *this + UL64Class(static_cast<uint32_t>(ulValue >> 32), static_cast<uint32_t>(ulValue));
     }
+#else
+    /* Where long has 32 bits but is a type of its own (Windows), it takes the 32-bit forms rather
+     * than leaving the caller with an ambiguous call. */
+    UL64Class operator+(long lValue) const
+    {
+        return *this + static_cast<int32_t>(lValue);
+    }
+    UL64Class operator+(unsigned long ulValue) const
+    {
+        return *this + static_cast<uint32_t>(ulValue);
+    }
 #endif
     UL64Class operator-(uint32_t ulValue) const;
     UL64Class operator-(UL64Class ullValue) const;

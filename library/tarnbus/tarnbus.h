@@ -109,10 +109,10 @@ typedef enum MasterConfigEnum {
  * null pulHandle gives BISS_INVALID_PARAMETER without opening anything. Kinds above 5 give
  * BISS_INVALID_INTERFACE (the handle is still filled in).
  */
-TARNBUS_EXPORT int32_t TARNBUS_API OpenInterface(uint32_t ulInterface, const char *strText,
-                                                 uint32_t *pulReserved1, uint32_t *pulReserved2,
-                                                 uint32_t *pulHandle);
-TARNBUS_EXPORT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle);
+TARNBUS_FLAT int32_t TARNBUS_API OpenInterface(uint32_t ulInterface, const char *strText,
+                                               uint32_t *pulReserved1, uint32_t *pulReserved2,
+                                               uint32_t *pulHandle);
+TARNBUS_FLAT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle);
 
 /* One master register. A mask other than 0xFFFFFFFF reads the register first and changes only the
  * bits set in the mask. The USB adapter uses the low 8 bits of address and data. The parallel-port kinds
@@ -123,28 +123,28 @@ TARNBUS_EXPORT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle);
  * OpenInterface on it ends with BISS_MASTERCOMM_FAILED.
  * A USB write that the device takes only in part fails; the adapter's engine is reset and set up again
  * before the next frame, so later accesses work once the device does. */
-TARNBUS_EXPORT int32_t TARNBUS_API WriteMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulData,
-                                               uint32_t ulMask);
-TARNBUS_EXPORT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t *pulData);
+TARNBUS_FLAT int32_t TARNBUS_API WriteMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulData,
+                                             uint32_t ulMask);
+TARNBUS_FLAT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t *pulData);
 
 /* Master configuration: items are stored by SetMasterConfig without touching the hardware and written
  * by WriteMasterConfig (ulForce 0: only registers whose value changed). Items marked "per slave" take a
  * slave index 0..7; the other items ignore the index. A per-slave item with an index above 7, an item
  * above 21, or a data length (items 3 and 6) above 64 gives BISS_INVALID_PARAMETER and nothing is stored
  * or returned. */
-TARNBUS_EXPORT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
-                                                   uint32_t ulValue);
-TARNBUS_EXPORT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
-                                                   uint32_t *pulValue);
+TARNBUS_FLAT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
+                                                 uint32_t ulValue);
+TARNBUS_FLAT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
+                                                 uint32_t *pulValue);
 /* WriteMasterConfig writes and reads back each register; the first mismatch or failure ends it. With
  * ulForce 0 a register is skipped when the handle's record already holds its value (every register counts
  * as 0 after opening, so zeros are not sent by the first unforced call); a register whose last write
  * failed or read back wrong is always sent again. */
-TARNBUS_EXPORT int32_t TARNBUS_API WriteMasterConfig(uint32_t ulHandle, uint32_t ulForce);
-TARNBUS_EXPORT int32_t TARNBUS_API ReadMasterConfig(uint32_t ulHandle);
+TARNBUS_FLAT int32_t TARNBUS_API WriteMasterConfig(uint32_t ulHandle, uint32_t ulForce);
+TARNBUS_FLAT int32_t TARNBUS_API ReadMasterConfig(uint32_t ulHandle);
 
 /* The master's start-up handshake. */
-TARNBUS_EXPORT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle);
+TARNBUS_FLAT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle);
 
 /*
  * Slave registers. ulSlaveId is the slave's place on the BiSS line (its low three bits are used),
@@ -162,15 +162,14 @@ TARNBUS_EXPORT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle);
  * many bytes; BISS_MASTERCOMM_FAILED or BISS_INVALID_INTERFACE when the master itself cannot be reached.
  * A busy master is stopped before a transfer starts; every wait gives up after one second.
  */
-TARNBUS_EXPORT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
-                                                     uint32_t ulSlaveId, uint32_t ulAddress,
-                                                     uint32_t *pulCount, uint8_t *pucData);
+TARNBUS_FLAT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSlaveId,
+                                                   uint32_t ulAddress, uint32_t *pulCount, uint8_t *pucData);
 /* As ReadSlaveRegister, writing. With a count of 1 and ucMask other than 0xFF only the bits set in ucMask
  * are taken from pucData[0]; the register is read first and pucData[0] receives the merged byte that is
  * written. Otherwise ucMask is ignored and whole bytes are written. */
-TARNBUS_EXPORT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
-                                                      uint32_t ulSlaveId, uint32_t ulAddress,
-                                                      uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
+TARNBUS_FLAT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
+                                                    uint32_t ulSlaveId, uint32_t ulAddress,
+                                                    uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
 
 #ifdef __cplusplus
 }

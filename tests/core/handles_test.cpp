@@ -1,5 +1,6 @@
 // The handle table as callers see it: numbering, reuse, exhaustion and refusals.
 #include "sim_fixture.h"
+#include "test_env.h"
 
 #include <type_traits>
 
@@ -66,12 +67,12 @@ TEST_F(HandleTest, HandlesNotOpenAreRefusedByEveryExport)
 TEST_F(HandleTest, KindsThatCannotWorkNeverReportSuccess)
 {
     const std::string strSim = std::getenv("TARNBUS_FTD2XX");
-    setenv("TARNBUS_FTD2XX", "/nonexistent/libftd2xx.so", 1);
+    vSetEnv("TARNBUS_FTD2XX", "/nonexistent/libftd2xx.so");
     const uint32_t hNoDriver = ulOpen(INTERFACE_USB, BISS_INTERFACE_NOT_FOU);
     // A library that loads but is no D2XX driver is a missing driver too, not a missing adapter.
-    setenv("TARNBUS_FTD2XX", "libc.so.6", 1);
+    vSetEnv("TARNBUS_FTD2XX", "libc.so.6");
     const uint32_t hNoD2xx = ulOpen(INTERFACE_USB, BISS_INTERFACE_NOT_FOU);
-    setenv("TARNBUS_FTD2XX", strSim.c_str(), 1);
+    vSetEnv("TARNBUS_FTD2XX", strSim.c_str());
     uint32_t ulValue = 0;
     EXPECT_EQ(BISS_INVALID_INTERFACE, ReadMaster(hNoD2xx, 0xE2, &ulValue));
     // The handle is filled in and open (not BISS_INVALID_HANDLE), but there is no adapter behind it.
@@ -82,20 +83,38 @@ TEST_F(HandleTest, KindsThatCannotWorkNeverReportSuccess)
     EXPECT_EQ(BISS_INVALID_INTERFACE, WriteMaster(hBad, 0xE2, 1, 0xFFFFFFFF))
         << "no interface is left selected";
 
-    setenv("TARNBUS_DLPORTIO", "/nonexistent/libdlportio.so", 1);
+    vSetEnv("TARNBUS_DLPORTIO", "/nonexistent/libdlportio.so");
     const uint32_t hLpt = ulOpen(INTERFACE_LPT2, BISS_INTERFACE_NOT_FOU, "0x278");
     EXPECT_EQ(BISS_INVALID_MASTERADR, WriteMaster(hLpt, 0x100, 0, 0xFFFFFFFF));
     EXPECT_EQ(BISS_INVALID_MASTERDAT, WriteMaster(hLpt, 0x10, 0x100, 0xFFFFFFFF));
     EXPECT_EQ(BISS_INVALID_INTERFACE, WriteMaster(hLpt, 0x10, 0x10, 0xFFFFFFFF));
 
     // Kind 5 is probed only: writes vanish and every register reads 1, so its test fails.
-    setenv("TARNBUS_SY2D", strSim.c_str(), 1);
+    vSetEnv("TARNBUS_SY2D", strSim.c_str());
     const uint32_t hSy2d = ulOpen(INTERFACE_SY2D, BISS_MASTERCOMM_FAILED);
-    unsetenv("TARNBUS_SY2D");
-    unsetenv("TARNBUS_DLPORTIO");
+    vUnsetEnv("TARNBUS_SY2D");
+    vUnsetEnv("TARNBUS_DLPORTIO");
     EXPECT_EQ(BISS_OK, ReadMaster(hSy2d, 0xE2, &ulValue));
     EXPECT_EQ(1u, ulValue);
     EXPECT_EQ(0u, tbsim_call_count()) << "no device was touched";
+}
+
+TEST_F(HandleTest, DriverWithoutTheD2xxFunctionsIsAMissingDriver)
+{
+    // A library every machine has, loadable but without a single D2XX function.
+#if defined(_WIN32)
+    const char *strNoD2xx = "kernel32.dll";
+#else
+    const char *strNoD2xx = "libc.so.6";
+#endif
+    const std::string strSim = std::getenv("TARNBUS_FTD2XX");
+    vSetEnv("TARNBUS_FTD2XX", strNoD2xx);
+    const uint32_t h = ulOpen(INTERFACE_USB, BISS_INTERFACE_NOT_FOU);
+    vSetEnv("TARNBUS_FTD2XX", strSim.c_str());
+    uint32_t ulValue = 0;
+    EXPECT_EQ(BISS_INVALID_INTERFACE, ReadMaster(h, 0xE2, &ulValue));
+    EXPECT_EQ(0u, tbsim_call_count()) << "no device was touched";
+    ulOpen(INTERFACE_USB, BISS_OK); // with the driver named again, the next opening comes up
 }
 
 TEST_F(HandleTest, NullPointersAreRefusedAndTakeNothing)

@@ -7,12 +7,16 @@
  * fails, 2 for a usage error.
  */
 #define _DEFAULT_SOURCE
-#include <libgen.h>
 #include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <libgen.h>
 #include <unistd.h>
+#endif
 
 #include "tarnbus/tarnbus.h"
 
@@ -44,6 +48,21 @@ static int bReport(const char *strStep, int32_t lResult)
     return lResult == BISS_OK;
 }
 
+#if defined(_WIN32)
+/* On Windows the simulated adapter, ftd2xx-sim.dll, sits in the demo's own folder. */
+static void vUseSimulatorByDefault(const char *strVariable)
+{
+    if (getenv(strVariable))
+        return;
+    char strDriver[MAX_PATH + 32];
+    DWORD ulLength = GetModuleFileNameA(NULL, strDriver, MAX_PATH);
+    if (ulLength == 0 || ulLength >= MAX_PATH)
+        return;
+    char *pcSlash = strrchr(strDriver, '\\');
+    strcpy(pcSlash ? pcSlash + 1 : strDriver, "ftd2xx-sim.dll");
+    _putenv_s(strVariable, strDriver);
+}
+#else
 static void vUseSimulatorByDefault(const char *strVariable)
 {
     if (getenv(strVariable))
@@ -57,6 +76,7 @@ static void vUseSimulatorByDefault(const char *strVariable)
     snprintf(strDriver, sizeof strDriver, "%s/../lib/libftd2xx-sim.so", dirname(strExe));
     setenv(strVariable, strDriver, 1);
 }
+#endif
 
 /* --interface N and --port TEXT; false after printing what is wrong. */
 static int bParseArguments(int argc, char **argv, uint32_t *pulKind, const char **pstrPort)

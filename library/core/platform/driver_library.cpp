@@ -1,8 +1,6 @@
 #include "driver_library.h"
 
-#include <dlfcn.h>
-
-#include <sys/stat.h>
+#include "driver_files.h"
 
 #include <cstdlib>
 
@@ -23,23 +21,6 @@ bool bBind(const SharedLibrary &lib, const char *strName, T &pFunction)
     return pFunction != nullptr;
 }
 
-// The directory this library was loaded from, with a trailing slash; empty when unknown.
-std::string strOwnDirectory()
-{
-    Dl_info info;
-    if (!dladdr(reinterpret_cast<void *>(&strOwnDirectory), &info) || !info.dli_fname)
-        return std::string();
-    const std::string strFile = info.dli_fname;
-    const size_t uiSlash = strFile.rfind('/');
-    return uiSlash == std::string::npos ? std::string() : strFile.substr(0, uiSlash + 1);
-}
-
-bool bIsFile(const std::string &strFile)
-{
-    struct stat st;
-    return stat(strFile.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 } // namespace
 
 std::string strProjectDriver(const char *strName)
@@ -58,50 +39,23 @@ std::string strD2xxPath()
     const char *strValue = std::getenv("TARNBUS_FTD2XX");
     if (strValue && *strValue)
         return strValue;
-    // FTDI's own driver when it is installed, else the project's driver on libftdi1.
-    if (bProbeLibrary("libftd2xx.so"))
-        return "libftd2xx.so";
-    return strProjectDriver("libtarnbus-ftdi.so");
+    // FTDI's own driver when it is installed, else the project's own driver where the platform has one.
+    if (!STR_PROJECT_D2XX_FILE || bProbeLibrary(STR_D2XX_FILE))
+        return STR_D2XX_FILE;
+    return strProjectDriver(STR_PROJECT_D2XX_FILE);
 }
 std::string strDlPortIoPath()
 {
-    return strFromEnv("TARNBUS_DLPORTIO", "libdlportio.so");
+    return strFromEnv("TARNBUS_DLPORTIO", STR_DLPORTIO_FILE);
 }
 std::string strSy2dPath()
 {
-    return strFromEnv("TARNBUS_SY2D", "libsy2d.so");
-}
-
-bool bProbeLibrary(const std::string &strFile)
-{
-    void *pHandle = dlopen(strFile.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!pHandle)
-        return false;
-    dlclose(pHandle);
-    return true;
+    return strFromEnv("TARNBUS_SY2D", STR_SY2D_FILE);
 }
 
 bool bProbeD2xxLibrary(const std::string &strFile)
 {
     return D2xxDriver::pLoad(strFile) != nullptr;
-}
-
-std::shared_ptr<SharedLibrary> SharedLibrary::pLoad(const std::string &strFile)
-{
-    void *pHandle = dlopen(strFile.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!pHandle)
-        return nullptr;
-    return std::shared_ptr<SharedLibrary>(new SharedLibrary(pHandle));
-}
-
-SharedLibrary::~SharedLibrary()
-{
-    dlclose(pHandle);
-}
-
-void *SharedLibrary::pSymbol(const char *strName) const
-{
-    return dlsym(pHandle, strName);
 }
 
 std::unique_ptr<D2xxDriver> D2xxDriver::pLoad(const std::string &strFile)

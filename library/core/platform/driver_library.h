@@ -9,39 +9,24 @@
 
 #include "d2xx.h"
 #include "dlportio.h"
+#include "shared_library.h"
 
 namespace tarnbus {
 
 /* Which file to load for each driver. */
-std::string strD2xxPath();     /* TARNBUS_FTD2XX alone when set; else "libftd2xx.so" when it loads; else
-                                  the project's driver beside this library (strProjectDriver) */
-std::string strDlPortIoPath(); /* TARNBUS_DLPORTIO, else "libdlportio.so" */
-std::string strSy2dPath();     /* TARNBUS_SY2D, else "libsy2d.so" */
+std::string strD2xxPath();     /* TARNBUS_FTD2XX alone when set; else "libftd2xx.so" ("ftd2xx.dll")
+                                  when it loads; else the project's driver beside this library
+                                  (strProjectDriver), where the platform has one */
+std::string strDlPortIoPath(); /* TARNBUS_DLPORTIO, else "libdlportio.so" ("dlportio.dll") */
+std::string strSy2dPath();     /* TARNBUS_SY2D, else "libsy2d.so" ("sy2d.dll") */
 
 /* One of the project's driver libraries: in the "tarnbus" folder beside this library where it is
  * installed, else beside it (the build tree). The installed place when neither exists. */
 std::string strProjectDriver(const char *strName);
 
-/* True when the file can be loaded; it is released again at once. */
-bool bProbeLibrary(const std::string &strFile);
 /* True when the file can be loaded and has every D2XX function the USB adapter calls: a library
  * without them is no USB driver, however well it loads. */
 bool bProbeD2xxLibrary(const std::string &strFile);
-
-/* A loaded shared library, released when the last owner lets go. */
-class SharedLibrary {
-public:
-    static std::shared_ptr<SharedLibrary> pLoad(const std::string &strFile);
-    ~SharedLibrary();
-    SharedLibrary(const SharedLibrary &) = delete;
-    SharedLibrary &operator=(const SharedLibrary &) = delete;
-
-    void *pSymbol(const char *strName) const;
-
-private:
-    explicit SharedLibrary(void *pHandle) : pHandle(pHandle) {}
-    void *pHandle;
-};
 
 /* The D2XX functions the USB adapter calls, bound by their standard names. The table keeps its library
  * loaded for as long as it lives. */

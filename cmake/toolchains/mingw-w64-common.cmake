@@ -1,0 +1,23 @@
+# Shared by the mingw-w64 toolchain files: Debian's cross compiler with POSIX threads, set up for
+# TARNBUS_MINGW_PREFIX (i686-w64-mingw32 or x86_64-w64-mingw32). Programs built here run under Wine, so
+# CTest runs them through scripts/wine-run.sh, headless.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${TARNBUS_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TARNBUS_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${TARNBUS_MINGW_PREFIX}-windres)
+set(CMAKE_DLLTOOL ${TARNBUS_MINGW_PREFIX}-dlltool)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TARNBUS_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# The DLLs and programs carry the compiler's runtime inside them, so nothing but Windows' own DLLs has
+# to sit beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+get_filename_component(_tarnbus_source_dir ${CMAKE_CURRENT_LIST_DIR}/../.. ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${_tarnbus_source_dir}/scripts/wine-run.sh ${TARNBUS_WINE_ARCH})

@@ -1,0 +1,5 @@
+# Cross build for 32-bit Windows with Debian's g++-mingw-w64-i686-posix.
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(TARNBUS_MINGW_PREFIX i686-w64-mingw32)
+set(TARNBUS_WINE_ARCH win32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
