@@ -3,6 +3,7 @@
 // a broken link never passes for a working one and leaves nothing behind, a missing driver or adapter
 // is reported, and start-up, configuration and register mode B run on it unchanged.
 #include "sim_fixture.h"
+#include "test_env.h"
 
 #include "transport_cases.h"
 
@@ -90,10 +91,10 @@ TEST_P(TransportContract, MissingDriverOrAdapterIsReported)
 {
     const TransportCase &c = GetParam();
     const std::string strDriver = std::getenv(c.strDriverVariable);
-    setenv(c.strDriverVariable, "/nonexistent/driver.so", 1);
+    vSetEnv(c.strDriverVariable, "/nonexistent/driver.so");
     tbsim_clear_logs();
     const uint32_t hNoDriver = ulOpenKind(BISS_INTERFACE_NOT_FOU);
-    setenv(c.strDriverVariable, strDriver.c_str(), 1);
+    vSetEnv(c.strDriverVariable, strDriver.c_str());
     uint32_t ulValue = 0;
     EXPECT_EQ(BISS_INVALID_INTERFACE, ReadMaster(hNoDriver, 0xE2, &ulValue));
     EXPECT_EQ(0u, tbsim_master_log_count());
