@@ -5,15 +5,20 @@
 
 #include <type_traits>
 
+#if defined(_WIN32)
+// The DLL's .def file exports these by name.
+#define DLPORT_EXPORT extern "C"
+#else
 #define DLPORT_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
-DLPORT_EXPORT void DlPortWritePortUchar(uint32_t ulPort, uint8_t ucValue)
+DLPORT_EXPORT void DLPORT_WINAPI DlPortWritePortUchar(uint32_t ulPort, uint8_t ucValue)
 {
     if (tbsim::World *w = tbsim::world())
         w->port.write(ulPort, ucValue);
 }
 
-DLPORT_EXPORT uint8_t DlPortReadPortUchar(uint32_t ulPort)
+DLPORT_EXPORT uint8_t DLPORT_WINAPI DlPortReadPortUchar(uint32_t ulPort)
 {
     tbsim::World *w = tbsim::world();
     return w ? w->port.read(ulPort) : 0xFF;

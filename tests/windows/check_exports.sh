@@ -2,7 +2,7 @@
 # The export tables of the Windows DLLs as a host's loader sees them (read with objdump, no Windows
 # needed): tarnbus.dll exports every flat function of tarnbus.h by its plain name and ReadMasterConfig
 # only as _ReadMasterConfig@4, with no other decorated name; the simulated adapter exports the D2XX
-# functions by name at FTDI's ordinals.
+# functions by name at FTDI's ordinals, and the port I/O driver's two functions by name.
 # usage: check_exports.sh tarnbus.dll ftd2xx-sim.dll tarnbus.h
 set -euo pipefail
 dll=$1 sim=$2 header=$3
@@ -41,6 +41,9 @@ sim_exports=$(exports "$sim")
 for entry in "1 FT_Open" "2 FT_Close" "3 FT_Read" "4 FT_Write" "16 FT_Purge" "17 FT_SetTimeouts" \
              "29 FT_SetLatencyTimer" "31 FT_SetBitMode" "38 FT_EE_Read"; do
   grep -qx "$entry" <<<"$sim_exports" || fail "$sim does not export ${entry#* } at ordinal ${entry%% *}"
+done
+for f in DlPortWritePortUchar DlPortReadPortUchar; do
+  awk '{ print $2 }' <<<"$sim_exports" | grep -qx "$f" || fail "$sim does not export $f"
 done
 sim_decorated=$(awk '{ print $2 }' <<<"$sim_exports" | grep '@' || true)
 [ -z "$sim_decorated" ] || fail "decorated names exported by $sim: $sim_decorated"
