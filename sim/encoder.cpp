@@ -12,8 +12,15 @@
 #include <unistd.h>
 #ifdef _WIN32
 #include <io.h>
-#define fsync _commit
-#define fchmod(fd, mode) 0
+// Windows has no file modes to set, and _commit is its fsync.
+static int fsync(int fd)
+{
+    return _commit(fd);
+}
+static int fchmod(int, int)
+{
+    return 0;
+}
 #endif
 
 namespace tbsim {
