@@ -131,14 +131,14 @@ TBSIM_EXPORT size_t tbsim_master_log_count(void);
 TBSIM_EXPORT int tbsim_master_log_get(size_t index, tbsim_master_access *out); /* 0 ok, -1 out of range */
 /* Every sensor cycle the master ran, in order. */
 typedef struct tbsim_cycle {
-    uint32_t number; /* cycles since power-up, from 1 */
-    uint8_t command; /* the instruction value that started it (or started the automatic cycles) */
-    uint8_t cdm;     /* the control bit the cycle carried to the slaves */
-    uint8_t cds;     /* the control answer the master took back (bit 6 of 0xF3) */
-    uint8_t valid;   /* 1 when the master saw the slaves' start bit */
-    uint8_t status;  /* the status bits the cycle left (0x40 valid, 0x10 first words valid, 0x20 second
+    uint32_t number;    /* cycles since power-up, from 1 */
+    uint8_t command;    /* the instruction value that started it (or started the automatic cycles) */
+    uint8_t cdm;        /* the control bit the cycle carried to the slaves */
+    uint8_t cds;        /* the control answer the master took back (bit 6 of 0xF3) */
+    uint8_t valid;      /* 1 when the master saw the slaves' start bit */
+    uint8_t status;     /* the status bits the cycle left (0x40 valid, 0x10 first words valid, 0x20 second
                         words valid, 0x02 second words came) */
-    uint8_t slots;   /* bit s: slot s's first data word arrived with a good CRC */
+    uint8_t slot_valid; /* bit s: slot s's first data word arrived with a good CRC */
 } tbsim_cycle;
 TBSIM_EXPORT size_t tbsim_cycle_log_count(void);
 TBSIM_EXPORT int tbsim_cycle_log_get(size_t index, tbsim_cycle *out); /* 0 ok, -1 out of range */

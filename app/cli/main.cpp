@@ -29,6 +29,10 @@ const char kHelp[] =
     "  factory                   loads the factory settings (needs a catalogue entry with the factory\n"
     "                            pulse count)\n"
     "  registers                 the RAM (0..15) and EEPROM (16..31) register blocks in hexadecimal\n"
+    "  position [--count N]      runs N sensor cycles (default 10, at most 1000000) and prints for each\n"
+    "                            the first data word of every configured slave, its second word where\n"
+    "                            one came, and whether the cycle was valid (CRC and answer); then the\n"
+    "                            cycles per second reached. Exit status 1 when a cycle failed\n"
     "\n"
     "Options:\n"
     "  --simulate                use the simulated adapter and encoder (libftd2xx-sim.so in ../lib beside\n"
@@ -67,7 +71,8 @@ private:
 
 int RunCli(int argc, char **argv)
 {
-    bool Simulate = false, Log = false;
+    bool Simulate = false, Log = false, CountGiven = false;
+    unsigned Count = 10;
     uint32_t Interface = INTERFACE_USB;
     QByteArray PortText;
     QString Catalogue, Command;
@@ -91,6 +96,23 @@ int RunCli(int argc, char **argv)
                 return 2;
             }
             Catalogue = QString::fromLocal8Bit(argv[i]);
+        } else if (Arg == QLatin1String("--count") || Arg.startsWith(QLatin1String("--count="))) {
+            QString Value = Arg.mid(8);
+            if (Arg == QLatin1String("--count")) {
+                if (++i >= argc) {
+                    Fail(QStringLiteral("--count needs a number of cycles"));
+                    return 2;
+                }
+                Value = QString::fromLocal8Bit(argv[i]);
+            }
+            bool Ok = false;
+            Count = Value.toUInt(&Ok);
+            if (!Ok || Count < 1 || Count > 1000000) {
+                Fail(QStringLiteral("--count takes a number of cycles from 1 to 1000000, not '%1'")
+                         .arg(Value));
+                return 2;
+            }
+            CountGiven = true;
         } else if (Arg.startsWith(QLatin1String("--catalog="))) {
             Catalogue = Arg.mid(10);
         } else if (Arg == QLatin1String("--interface") || Arg.startsWith(QLatin1String("--interface="))) {
@@ -127,11 +149,16 @@ int RunCli(int argc, char **argv)
         {QStringLiteral("set"), CmdSet},
         {QStringLiteral("factory"), CmdFactory},
         {QStringLiteral("registers"), CmdRegisters},
+        {QStringLiteral("position"), CmdPosition},
     };
     const auto Found = Commands.find(Command);
     if (Found == Commands.end()) {
         Fail(Command.isEmpty() ? QStringLiteral("no command given (see --help)")
                                : QStringLiteral("unknown command %1 (see --help)").arg(Command));
+        return 2;
+    }
+    if (CountGiven && Found->second != CmdPosition) {
+        Fail(QStringLiteral("--count belongs to the position command (see --help)"));
         return 2;
     }
     if (Found->second != CmdSet && !Arguments.isEmpty()) {
@@ -159,7 +186,8 @@ int RunCli(int argc, char **argv)
         Device.InterfaceName = PortText.toStdString();
         if (Log)
             Device.Com->ShowDebug(); // without windows the trace goes to standard error
-        TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogueFile() : Catalogue, Arguments};
+        TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogueFile() : Catalogue, Arguments,
+                            Count};
         Status = Found->second(Context);
     }
     SetUserMessages(nullptr);

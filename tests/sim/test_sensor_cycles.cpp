@@ -107,7 +107,7 @@ TEST_F(SensorCycles, AWordWithAWrongCrcIsMarkedInItsSlotOnly)
     cycle(4);
     EXPECT_EQ(0x63, wire.readMaster(0xF0)) << "first words not all valid";
     EXPECT_EQ(0x02, wire.readMaster(0xF1)) << "slot 0: second word only";
-    EXPECT_EQ(0u, lastCycle().slots);
+    EXPECT_EQ(0u, lastCycle().slot_valid);
     tbsim_set_fault(TBSIM_CRC_ERROR, 1, 8);
     cycle(4);
     EXPECT_EQ(0x53, wire.readMaster(0xF0)) << "second words not all valid";
