@@ -2,6 +2,7 @@
 // count of finished cycles, and one position sample per slave.
 #include "tarnbus/BissClass.h"
 
+#include "control_frame.h"
 #include "platform/clock.h"
 #include "transfer_state.h"
 
@@ -43,26 +44,18 @@ BissEnum BissClass::eStartBissTransfer(uint32_t ulCycles, uint32_t bCountRegiste
     vecControlResults.clear();
     uint32_t k = 0; // registers begun
 
-    // Register frames ride on these cycles once the control frame machine of register mode C is
-    // built; until then a pending register request is refused before any cycle runs.
-    if (ulReqCount != 0)
-        return BISS_INVALID_PARAMETER;
-
-    const uint8_t ucMode = bReqWrite ? 2 : 1;
-    auto vStartFrame = [&](uint8_t ucStep, uint8_t ucData) {
-        state.ucFrameMode = ucMode;
-        state.ucFrameStep = ucStep;
-        state.ucShiftData = ucData;
-        state.ucStartRetries = 0;
-        state.strFrameBits.assign(11, '0');
-        state.strRxCrc.assign(4, '0');
+    // The register frames of a pending request ride on these cycles, one register after the other;
+    // a register that is not the last goes on into the next one's frame.
+    const uint8_t ucMode = bReqWrite ? tarnbus::FRAME_WRITE : tarnbus::FRAME_READ;
+    auto vStartRegister = [&](uint32_t ulIndex) {
+        state.ucMoreRegisters = ulIndex + 1 < ulReqCount ? 1 : 0;
+        tarnbus::vStartFrame(state, ucMode, static_cast<uint8_t>(ulReqSlaveId),
+                             static_cast<uint8_t>(ulReqAddress + ulIndex),
+                             bReqWrite ? vecReqData.at(ulIndex) : 0, ulIndex > 0);
     };
     if (ulReqCount != 0) {
         k = 1;
-        state.ucFrameSlaveId = static_cast<uint8_t>(ulReqSlaveId);
-        state.ucFrameAddress = static_cast<uint8_t>(ulReqAddress);
-        state.ucMoreRegisters = ulReqCount > 1 ? 1 : 0;
-        vStartFrame(0, bReqWrite ? vecReqData.at(0) : 0);
+        vStartRegister(0);
     }
 
     // A failed step ends the run: the cycle it should have started would otherwise be read again
@@ -124,7 +117,7 @@ BissEnum BissClass::eStartBissTransfer(uint32_t ulCycles, uint32_t bCountRegiste
             if (record.bFrameComplete)
                 vecControlResults.push_back({record.ucRegisterData, 1, record.ucStatus});
             if (k < ulReqCount)
-                vStartFrame(18, bReqWrite ? vecReqData.at(k) : 0);
+                vStartRegister(k);
             ++k;
         } else if (bCountRegisters && bTimedOut(ullProgress, TIME_LIMIT_MS)) {
             return BISS_TIMEOUT; // cycles go on, but no register completes

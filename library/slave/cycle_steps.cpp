@@ -3,6 +3,7 @@
 // master register access, so these serve the parallel-port kinds and the USB adapter alike.
 #include "tarnbus/BissClass.h"
 
+#include "control_frame.h"
 #include "master_registers.h"
 #include "platform/clock.h"
 #include "transfer_state.h"
@@ -104,11 +105,28 @@ ReadSensEnum BissClass::eStartBissTransferLpt()
         }
     } else {
         // A register control frame is in progress: its machine gives the command for the bit of step
-        // ucFrameStep and advances the step. Register mode C builds that machine; until then no path
-        // starts a frame (register requests are refused), so a frame found here is dropped and the
-        // cycle runs idle.
-        state.ucFrameMode = 0;
-        c = COMMAND_IDLE;
+        // ucFrameStep and advances the step. Its first bit waits until the slave's control channel is
+        // ready; until then the cycle carries a 0 and the frame stays at its start.
+        bool bHold = false;
+        if (state.ucFrameStep == 0) {
+            uint8_t ucCds = 0;
+            if (eReadMaster(REG_CDS, &ucCds) != BISS_OK)
+                return READSENS_MASTER_FAILED;
+            bHold = !(ucCds & CDS_READY);
+        }
+        if (bHold) {
+            c = COMMAND_IDLE;
+        } else {
+            // The 0 at the slave's start-bit slot: marked as such where the master can tell (revision
+            // not 0), a plain 0 when the CDS checks are off in a write.
+            uint8_t ucStep19Zero;
+            if (state.ucFrameMode == tarnbus::FRAME_WRITE)
+                ucStep19Zero = !abMcData1FlagA[0] && ucMasterRevision != 0 ? tarnbus::CMD_START_BIT_0
+                                                                           : tarnbus::CMD_BIT_0;
+            else
+                ucStep19Zero = ucMasterRevision != 0 ? tarnbus::CMD_START_BIT_0 : tarnbus::CMD_BIT_1;
+            c = tarnbus::ucFrameCommand(state, ucStep19Zero);
+        }
     }
 
     const uint8_t ucInstruction = mapFor(eVersion).ucInstruction;
@@ -184,10 +202,10 @@ BissEnum BissClass::eReadDataLpt(BissReadSensClass *pRecord)
         if ((eResult = eReadMaster(REG_CDS, &ucIgnored)) != BISS_OK)
             return eResult;
     }
+    bool bCds = false, bCheck = false;
     if (n >= 18 && n <= 32 && state.ucFrameMode != 0 && !abMcData1FlagA[0]) {
-        // The slave's answer bit of a control frame: sampled here and judged by the frame machine of
-        // register mode C (acknowledge, start bit with its retries, data and CRC bits). No frame runs
-        // before that machine exists.
+        // The slave's answer bit of a control frame: sampled here and judged by the frame machine
+        // (acknowledge, start bit with its retries, data and CRC bits).
         const bool bRead = state.ucFrameMode == 1;
         const bool bDirect = ucMasterRevision == 1 || (bRead && (n == 18 || n == 21) && (ucStatus & 0x02)) ||
                              (!bRead && (n == 18 || (n == 20 && state.ucLastCommand == COMMAND_IDLE)));
@@ -200,12 +218,22 @@ BissEnum BissClass::eReadDataLpt(BissReadSensClass *pRecord)
         }
         if (eResult != BISS_OK)
             return eResult;
-        [[maybe_unused]] const bool bCds = (ucCds & CDS_LEVEL) != 0; // for the frame machine to judge
+        bCds = (ucCds & CDS_LEVEL) != 0;
+        bCheck = true;
     }
-    if (state.bFrameDone) {
-        pRecord->bFrameComplete = 1;
-        state.bFrameDone = false;
-        pRecord->ucRegisterData = state.ucShiftData;
+    // The frame machine takes the answer; a frame ends here with its register or with an error.
+    if (state.ucFrameMode != tarnbus::FRAME_IDLE) {
+        tarnbus::FrameOutcome outcome;
+        tarnbus::vEvaluateFrameCycle(state, bCds, bCheck, &outcome);
+        if (outcome.ulError != 0) {
+            pRecord->ulError = outcome.ulError;
+            pRecord->ucFailStep = outcome.ucFailStep;
+            return BISS_OK;
+        }
+        if (outcome.bComplete) {
+            pRecord->bFrameComplete = 1;
+            pRecord->ucRegisterData = outcome.ucRegisterData;
+        }
     }
 
     uint8_t st = 0;

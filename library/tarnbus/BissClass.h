@@ -115,6 +115,14 @@ private:
     /* Slaves the lists carry: the slave count, never more than a record holds. */
     uint32_t ulListSlaves() const;
 
+    /* Register mode C: arguments checked before anything is sent, and the transfer on interface kinds
+     * other than the USB adapter (register request, cycle runs, control results). */
+    BissEnum eCheckModCArguments(uint32_t ulSlaveId, uint32_t ulAddress, const uint32_t *pulCount,
+                                 const uint8_t *pucData) const;
+    BissEnum eModCTransfer(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress, uint32_t *pulCount,
+                           uint8_t *pucData, bool bWrite);
+    BissEnum eModCWaitCycles(uint32_t ulCount);
+
     bool bMasterTestComm(uint8_t ucAddress);
     BissEnum eReadEOT(bool *pbEot);
     static std::string strBin2Str(uint32_t ulValue);
