@@ -43,6 +43,8 @@ const char kHelp[] =
     "  --port TEXT               the parallel port's base for --interface 1 to 3 (default 0x378; 0x278\n"
     "                            and 0x3BC are the other usual ones)\n"
     "  --log                     write the trace of every register transfer to standard error\n"
+    "  --register-mode b|c       how the encoder's registers are reached: b (default) lets the master\n"
+    "                            chip run each transfer, c sends the control frame bit by bit\n"
     "  --catalog FILE            the catalogue to use; default Encoder.cfg in this program's directory,\n"
     "                            else ../share/rotaconf/Encoder.cfg\n"
     "  --help                    this text\n"
@@ -71,7 +73,7 @@ private:
 
 int RunCli(int argc, char **argv)
 {
-    bool Simulate = false, Log = false, CountGiven = false;
+    bool Simulate = false, Log = false, CountGiven = false, ModeC = false;
     unsigned Count = 10;
     uint32_t Interface = INTERFACE_USB;
     QByteArray PortText;
@@ -90,6 +92,22 @@ int RunCli(int argc, char **argv)
             Simulate = true;
         } else if (Arg == QLatin1String("--log")) {
             Log = true;
+        } else if (Arg == QLatin1String("--register-mode") ||
+                   Arg.startsWith(QLatin1String("--register-mode="))) {
+            QString Mode = Arg.mid(16);
+            if (Arg == QLatin1String("--register-mode")) {
+                if (++i >= argc) {
+                    Fail(QStringLiteral("--register-mode needs b or c"));
+                    return 2;
+                }
+                Mode = QString::fromLocal8Bit(argv[i]);
+            }
+            Mode = Mode.toLower();
+            if (Mode != QLatin1String("b") && Mode != QLatin1String("c")) {
+                Fail(QStringLiteral("--register-mode takes b or c, not %1").arg(Mode));
+                return 2;
+            }
+            ModeC = Mode == QLatin1String("c");
         } else if (Arg == QLatin1String("--catalog")) {
             if (++i >= argc) {
                 Fail(QStringLiteral("--catalog needs a file name"));
@@ -184,6 +202,7 @@ int RunCli(int argc, char **argv)
         if (PortText.isEmpty() && Interface >= INTERFACE_LPT1 && Interface <= INTERFACE_LPT3)
             PortText = "0x378";
         Device.InterfaceName = PortText.toStdString();
+        Device.RegisterModeC = ModeC;
         if (Log)
             Device.Com->ShowDebug(); // without windows the trace goes to standard error
         TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogueFile() : Catalogue, Arguments,
