@@ -20,6 +20,7 @@ void ActivityLog::clear()
     m_master.clear();
     m_control.clear();
     m_port.clear();
+    m_cycles.clear();
 }
 
 void ActivityLog::call(const char *name, const uint8_t *bytes, size_t size)
@@ -88,6 +89,20 @@ bool ActivityLog::portAt(size_t index, tbsim_port_access &out) const
     if (index >= m_port.size())
         return false;
     out = m_port[index];
+    return true;
+}
+
+void ActivityLog::cycle(const tbsim_cycle &entry)
+{
+    if (m_cycles.size() < kMaxEntries)
+        m_cycles.push_back(entry);
+}
+
+bool ActivityLog::cycleAt(size_t index, tbsim_cycle &out) const
+{
+    if (index >= m_cycles.size())
+        return false;
+    out = m_cycles[index];
     return true;
 }
 

@@ -37,6 +37,9 @@ public:
     void port(char op, uint32_t port, uint8_t value, bool stray);
     size_t portCount() const { return m_port.size(); }
     bool portAt(size_t index, tbsim_port_access &out) const;
+    void cycle(const tbsim_cycle &entry);
+    size_t cycleCount() const { return m_cycles.size(); }
+    bool cycleAt(size_t index, tbsim_cycle &out) const;
 
 private:
     struct Call {
@@ -54,6 +57,7 @@ private:
     std::vector<tbsim_master_access> m_master;
     std::vector<std::string> m_control;
     std::vector<tbsim_port_access> m_port;
+    std::vector<tbsim_cycle> m_cycles;
 };
 
 } // namespace tbsim

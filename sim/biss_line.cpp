@@ -30,6 +30,8 @@ Slave *BissLine::answering(unsigned position)
 {
     if (position == 0 && m_faults.on(TBSIM_ENCODER_ABSENT))
         return nullptr;
+    if (m_faults.on(TBSIM_SLAVE_ABSENT) && m_faults.arg(TBSIM_SLAVE_ABSENT) == position)
+        return nullptr;
     return held(position);
 }
 

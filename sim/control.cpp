@@ -107,6 +107,23 @@ void tbsim_slave_set(unsigned slave, unsigned address, uint8_t value)
         s->poke(address, value);
 }
 
+void tbsim_slave_sensor_set(unsigned slave, unsigned word, unsigned length, uint64_t value, uint64_t step,
+                            uint32_t crc)
+{
+    World *w = world();
+    tbsim::Slave *s = w ? w->line.held(slave) : nullptr;
+    if (!s || word > 1 || length > 64)
+        return;
+    s->sensor().words[word] = tbsim::SensorWord{length, tbsim::lowBits(value, length), step, crc};
+}
+
+uint64_t tbsim_slave_sensor_value(unsigned slave, unsigned word)
+{
+    World *w = world();
+    const tbsim::Slave *s = w ? w->line.held(slave) : nullptr;
+    return s && word <= 1 ? s->sensor().words[word].value : 0;
+}
+
 void tbsim_encoder_power_cycle(void)
 {
     if (World *w = world())
@@ -162,6 +179,20 @@ const char *tbsim_control_log_get(size_t index)
 {
     const World *w = world();
     return w ? w->log.controlAt(index) : nullptr;
+}
+
+size_t tbsim_cycle_log_count(void)
+{
+    const World *w = world();
+    return w ? w->log.cycleCount() : 0;
+}
+
+int tbsim_cycle_log_get(size_t index, tbsim_cycle *out)
+{
+    const World *w = world();
+    if (!out || !w)
+        return -1;
+    return w->log.cycleAt(index, *out) ? 0 : -1;
 }
 
 void tbsim_clear_logs(void)

@@ -21,6 +21,9 @@ constexpr uint8_t kStatusMaskV2 = 0x48;
 constexpr uint8_t kStartedV1 = 0x80; // 0xE0 bit 7
 constexpr uint8_t kStartedV2 = 0x01; // 0xF8 bit 0
 constexpr uint8_t kStartUpRegisterV2 = 0xF8;
+constexpr uint8_t kCdsRegister = 0xF3;
+constexpr uint8_t kCycleValidV1 = 0x04; // 0xE0 bit 2
+constexpr uint8_t kReadyV1 = 0x40;      // 0xE0 bit 6
 
 } // namespace
 
@@ -39,11 +42,12 @@ void MasterChip::powerUp(int version, uint8_t id, uint8_t revision)
     m_busyFrames = 0;
     m_status = m_partial = 0;
     m_startedUp = false;
+    m_cycles.powerUp(m_version);
 }
 
 bool MasterChip::eot() const
 {
-    return m_job == Job::None && !m_faults.on(TBSIM_NO_EOT);
+    return m_job == Job::None && !m_cycles.running() && !m_faults.on(TBSIM_NO_EOT);
 }
 
 bool MasterChip::readOnly(uint8_t address) const
@@ -59,16 +63,24 @@ uint8_t MasterChip::get(uint8_t address) const
         return m_id;
     if (address == kRevisionRegister)
         return m_revision;
+    // After a sensor cycle 0xF0 and 0xF3 show its outcome on both versions.
+    const bool cycle = m_cycles.showsCycle();
+    if (address == kEotRegister) {
+        uint8_t outcome = m_version == 2 ? m_status : 0;
+        if (cycle)
+            outcome = m_cycles.status();
+        return static_cast<uint8_t>(outcome | (eot() ? 1 : 0));
+    }
+    if (address == kCdsRegister && (cycle || m_version == 1))
+        return m_cycles.cdsRegister();
     if (m_version == 2) {
-        if (address == kEotRegister)
-            return static_cast<uint8_t>(m_status | (eot() ? 1 : 0));
         if (address == kStartUpRegisterV2)
             return m_startedUp ? kStartedV2 : 0;
-    } else {
-        if (address == kEotRegister)
-            return eot() ? 1 : 0;
-        if (address == statusRegister())
-            return static_cast<uint8_t>(m_status | (m_startedUp ? kStartedV1 : 0));
+    } else if (address == statusRegister()) {
+        // Version 1: bit 6 ready for a command and bit 0 end of transmission, bit 2 the last cycle
+        // valid.
+        const uint8_t outcome = cycle ? ((m_cycles.status() & 0x40) ? kCycleValidV1 : 0) : m_status;
+        return static_cast<uint8_t>(outcome | (m_startedUp ? kStartedV1 : 0) | (eot() ? kReadyV1 | 1 : 0));
     }
     if (address == partialCountRegister())
         return m_partial;
@@ -117,6 +129,7 @@ void MasterChip::beforeAccess(bool read, uint8_t address)
 
 uint8_t MasterChip::readAccess(uint8_t address)
 {
+    m_cycles.access();
     beforeAccess(true, address);
     const uint8_t value = get(address);
     m_log.master('R', address, value);
@@ -125,6 +138,7 @@ uint8_t MasterChip::readAccess(uint8_t address)
 
 void MasterChip::writeAccess(uint8_t address, uint8_t value)
 {
+    m_cycles.access();
     beforeAccess(false, address);
     m_log.master('W', address, value);
     if (readOnly(address))
@@ -133,6 +147,8 @@ void MasterChip::writeAccess(uint8_t address, uint8_t value)
     if (address == instructionRegister()) {
         m_instructionPending = value != 0;
         m_instructionShown = false;
+        if (value == 0)
+            m_cycles.stopAutomatic();
     }
 }
 
@@ -148,6 +164,9 @@ void MasterChip::takeInstruction()
     if (instruction & kAbort) {
         m_job = Job::None;
         m_busyFrames = 0;
+        m_cycles.abort();
+    } else if (m_cycles.instruction(instruction)) {
+        // a sensor cycle command
     } else if (instruction & startUp) {
         startJob(Job::StartUp);
     } else if (instruction & transfer) {
@@ -158,6 +177,7 @@ void MasterChip::takeInstruction()
 
 void MasterChip::startJob(Job job)
 {
+    m_cycles.otherJobStarted();
     m_job = job;
     m_busyFrames = kJobFrames;
     m_jobStart = std::chrono::steady_clock::now();

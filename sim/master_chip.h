@@ -6,6 +6,7 @@
 
 #include "activity_log.h"
 #include "biss_line.h"
+#include "cycle_engine.h"
 #include "faults.h"
 
 #include <array>
@@ -83,6 +84,9 @@ private:
     std::chrono::steady_clock::time_point m_jobStart;
     uint8_t m_jobAddress = 0, m_jobCount = 0, m_jobSlave = 0;
     bool m_jobWrite = false;
+
+    // Sensor cycles; they leave their outcome in the data memory and the status registers.
+    CycleEngine m_cycles{m_line, m_faults, m_log, m_regs};
 
     uint8_t m_status = 0;  // outcome bits of the last register transfer
     uint8_t m_partial = 0; // registers moved by the last transfer that broke off

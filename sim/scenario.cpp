@@ -31,6 +31,11 @@ constexpr const char *kFaultNames[TBSIM_FAULT_COUNT] = {
     "control_never_ready",
     "control_foreign_id",
     "master_busy",
+    "crc_error",
+    "cds_stuck",
+    "no_start_bit",
+    "cycle_never_ends",
+    "slave_absent",
 };
 
 void putText(std::array<uint8_t, kSlaveRegisters> &regs, unsigned address, const char *text)
@@ -100,6 +105,8 @@ struct Parser {
         if (key[0] != '.')
             return fail("unknown key '" + whole + "'");
         key.remove_prefix(1);
+        if (key.size() > 1 && (key.back() == '1' || key.back() == '2') && key[0] >= 'a' && key[0] <= 'z')
+            return sensorLine(whole, slave, key, value);
         const bool text = key.substr(0, 5) == "text.";
         if (text)
             key.remove_prefix(5);
@@ -117,6 +124,37 @@ struct Parser {
         if (address + bytes.size() > kSlaveRegisters)
             return fail("register bytes run past address 127");
         std::copy(bytes.begin(), bytes.end(), slave.regs.begin() + address);
+        return true;
+    }
+
+    // slaveN.word1, value1, step1, crc1 and the same ending in 2.
+    bool sensorLine(const std::string &whole, SlaveSpec &slave, std::string_view key, std::string_view value)
+    {
+        SensorWord &word = slave.sensor.words[key.back() - '1'];
+        key.remove_suffix(1);
+        uint32_t n = 0;
+        if (key == "word") {
+            if (!parseNumber(value, 64, n))
+                return badValue(whole, value, "0..64 bits");
+            word.length = n;
+        } else if (key == "value") {
+            if (!parseNumber(value, UINT32_MAX, n))
+                return badValue(whole, value, "a number");
+            word.value = n;
+        } else if (key == "step") {
+            if (!parseNumber(value, UINT32_MAX, n))
+                return badValue(whole, value, "a number");
+            word.step = n;
+        } else if (key == "crc") {
+            if (value == "slot")
+                word.crc = kCrcFromSlot;
+            else if (parseNumber(value, 0xFFFF, n))
+                word.crc = n;
+            else
+                return badValue(whole, value, "a polynomial such as 0x43, 0, or slot");
+        } else {
+            return fail("unknown key '" + whole + "'");
+        }
         return true;
     }
 

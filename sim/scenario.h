@@ -9,6 +9,12 @@
 //   slave0 = encoder              # encoder (the default one), registers (all 0) or absent
 //   slave0.32 = 01 3A 00 10 00    # register bytes in hexadecimal from an address on
 //   slave0.text.37 = RC5812       # characters from an address on
+//   slave0.word1 = 10             # sensor data: bits of the first data word (0..64, 0 = none)
+//   slave0.value1 = 100           # its value in the first cycle; then it moves on by
+//   slave0.step1 = 3              # this step after every cycle
+//   slave0.crc1 = slot            # its CRC polynomial with x^0 (0x43 = x^6 + x + 1), 0 = none, or slot:
+//                                 # the one the master's slot register holds
+//   slave0.word2 = 24             # the same keys ending in 2 for the second data word
 //   encoder.eeprom_file = enc.eeprom   # keeps the encoder's EEPROM block (16..21) between runs
 //   encoder.replacement_serial = 2612002
 //   port.base = 0x378             # the parallel port's data register (status +1, control +2)
@@ -20,6 +26,7 @@
 #define TBSIM_SCENARIO_H
 
 #include "faults.h"
+#include "sensor_data.h"
 #include "slave.h"
 
 #include <array>
@@ -36,6 +43,7 @@ struct SlaveSpec {
     };
     Kind kind = Kind::Absent;
     std::array<uint8_t, kSlaveRegisters> regs{};
+    SensorData sensor = defaultSensorData();
 };
 
 struct Scenario {

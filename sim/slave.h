@@ -3,6 +3,7 @@
 #define TBSIM_SLAVE_H
 
 #include "control_channel.h"
+#include "sensor_data.h"
 
 #include <array>
 #include <cstdint>
@@ -29,9 +30,14 @@ public:
     // The register-mode-C control channel, on the same registers as the master's register transfers.
     ControlChannel &control() { return m_control; }
 
+    // What the slave answers each sensor cycle with.
+    SensorData &sensor() { return m_sensor; }
+    const SensorData &sensor() const { return m_sensor; }
+
 protected:
     std::array<uint8_t, kSlaveRegisters> m_regs{};
     ControlChannel m_control;
+    SensorData m_sensor = defaultSensorData();
 };
 
 } // namespace tbsim

@@ -76,6 +76,14 @@ typedef enum tbsim_fault {
     TBSIM_CONTROL_FOREIGN_ID = 18,  /* it answers to slave id arg instead of its own */
     TBSIM_MASTER_BUSY = 19,         /* every master job (start-up, register transfer) takes at least
                                         arg milliseconds from its start before it ends */
+    TBSIM_CRC_ERROR = 20,           /* slave arg % 8 sends its first data word (arg < 8) or its second
+                                         (arg 8..15) with a wrong CRC in every sensor cycle */
+    TBSIM_CDS_STUCK = 21,           /* the master reads the CDS level arg (0 or 1) whatever the slaves
+                                         answer */
+    TBSIM_NO_START_BIT = 22,        /* no slave answers a sensor cycle: the master sees no start bit */
+    TBSIM_CYCLE_NEVER_ENDS = 23,    /* a sensor cycle, once started, never ends */
+    TBSIM_SLAVE_ABSENT = 24,        /* slave arg (0..7) does not answer on the BiSS line; the slaves
+                                         behind it in the chain are cut off from sensor cycles */
     TBSIM_FAULT_COUNT
 } tbsim_fault;
 TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);
@@ -95,6 +103,16 @@ TBSIM_EXPORT uint8_t tbsim_slave_get(unsigned slave, unsigned address);
 TBSIM_EXPORT void tbsim_slave_set(unsigned slave, unsigned address, uint8_t value);
 /* Power cycle of the encoder: its RAM block (0..5) takes the EEPROM block (16..21). */
 TBSIM_EXPORT void tbsim_encoder_power_cycle(void);
+
+/* Sensor data of a slave (0..7): data word 0 (first) or 1 (second) of length bits (0..64, 0 = no such
+ * word), the value it sends in the next sensor cycle, the step added after every cycle it answers, and
+ * its CRC polynomial with the x^0 term (0x43 = x^6 + x + 1; 0 = none; TBSIM_CRC_FROM_SLOT = the one the
+ * master's slot register holds). Sent most significant bit first, the CRC complemented after it. */
+#define TBSIM_CRC_FROM_SLOT 0xFFFFFFFFu
+TBSIM_EXPORT void tbsim_slave_sensor_set(unsigned slave, unsigned word, unsigned length, uint64_t value,
+                                         uint64_t step, uint32_t crc);
+/* The value the slave sends in its next sensor cycle (0 for no slave or no word). */
+TBSIM_EXPORT uint64_t tbsim_slave_sensor_value(unsigned slave, unsigned word);
 
 /* What the device was asked to do. */
 typedef struct tbsim_counters {
@@ -119,6 +137,19 @@ typedef struct tbsim_master_access {
 } tbsim_master_access;
 TBSIM_EXPORT size_t tbsim_master_log_count(void);
 TBSIM_EXPORT int tbsim_master_log_get(size_t index, tbsim_master_access *out); /* 0 ok, -1 out of range */
+/* Every sensor cycle the master ran, in order. */
+typedef struct tbsim_cycle {
+    uint32_t number;    /* cycles since power-up, from 1 */
+    uint8_t command;    /* the instruction value that started it (or started the automatic cycles) */
+    uint8_t cdm;        /* the control bit the cycle carried to the slaves */
+    uint8_t cds;        /* the control answer the master took back (bit 6 of 0xF3) */
+    uint8_t valid;      /* 1 when the master saw the slaves' start bit */
+    uint8_t status;     /* the status bits the cycle left (0x40 valid, 0x10 first words valid, 0x20 second
+                        words valid, 0x02 second words came) */
+    uint8_t slot_valid; /* bit s: slot s's first data word arrived with a good CRC */
+} tbsim_cycle;
+TBSIM_EXPORT size_t tbsim_cycle_log_count(void);
+TBSIM_EXPORT int tbsim_cycle_log_get(size_t index, tbsim_cycle *out); /* 0 ok, -1 out of range */
 /* What the slaves' control channels did (register mode C), one text per register: "slave 0 read 0x20
  * = 0x01" when a slave reads a register out, "slave 0 write 0x10 = 0x5A" when it commits one. The
  * text stays valid until the logs are cleared; null when the index is out of range. */

@@ -75,6 +75,9 @@ bool World::apply(const Scenario &sc)
             for (unsigned a = 0; a < kSlaveRegisters; ++a)
                 s->poke(a, def.regs[a]);
         }
+        s->sensor() = def.sensor;
+        for (SensorWord &word : s->sensor().words)
+            word.value = lowBits(word.value, word.length);
         slaves[i] = std::move(s);
     }
 

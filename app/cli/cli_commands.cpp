@@ -1,4 +1,4 @@
-// The five commands of rotaconf-cli.
+// The configuration commands of rotaconf-cli (position has a file of its own).
 #include "cli_context.h"
 
 #include <array>

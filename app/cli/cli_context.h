@@ -12,6 +12,7 @@ struct TCliContext {
     TRC_Device &Device;
     QString CataloguePath; // as given by --catalog, else the first file that exists, else the first tried
     QStringList Arguments; // the command's own arguments
+    unsigned Count = 10;   // position: the number of sensor cycles (--count)
 };
 
 // The whole program: arguments as main() receives them; returns the exit status. Kept apart from
@@ -38,3 +39,4 @@ int CmdList(TCliContext &Context);
 int CmdSet(TCliContext &Context);
 int CmdFactory(TCliContext &Context);
 int CmdRegisters(TCliContext &Context);
+int CmdPosition(TCliContext &Context);

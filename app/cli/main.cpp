@@ -29,6 +29,10 @@ const char kHelp[] =
     "  factory                   loads the factory settings (needs a catalogue entry with the factory\n"
     "                            pulse count)\n"
     "  registers                 the RAM (0..15) and EEPROM (16..31) register blocks in hexadecimal\n"
+    "  position [--count N]      runs N sensor cycles (default 10, at most 1000000) and prints for each\n"
+    "                            the first data word of every configured slave, its second word where\n"
+    "                            one came, and whether the cycle was valid (CRC and answer); then the\n"
+    "                            cycles per second reached. Exit status 1 when a cycle failed\n"
     "\n"
     "Options:\n"
     "  --simulate                use the simulated adapter and encoder (libftd2xx-sim.so in ../lib beside\n"
@@ -39,6 +43,8 @@ const char kHelp[] =
     "  --port TEXT               the parallel port's base for --interface 1 to 3 (default 0x378; 0x278\n"
     "                            and 0x3BC are the other usual ones)\n"
     "  --log                     write the trace of every register transfer to standard error\n"
+    "  --register-mode b|c       how the encoder's registers are reached: b (default) lets the master\n"
+    "                            chip run each transfer, c sends the control frame bit by bit\n"
     "  --catalog FILE            the catalogue to use; default Encoder.cfg in this program's directory,\n"
     "                            else ../share/rotaconf/Encoder.cfg\n"
     "  --help                    this text\n"
@@ -67,7 +73,8 @@ private:
 
 int RunCli(int argc, char **argv)
 {
-    bool Simulate = false, Log = false;
+    bool Simulate = false, Log = false, CountGiven = false, ModeC = false;
+    unsigned Count = 10;
     uint32_t Interface = INTERFACE_USB;
     QByteArray PortText;
     QString Catalogue, Command;
@@ -85,12 +92,45 @@ int RunCli(int argc, char **argv)
             Simulate = true;
         } else if (Arg == QLatin1String("--log")) {
             Log = true;
+        } else if (Arg == QLatin1String("--register-mode") ||
+                   Arg.startsWith(QLatin1String("--register-mode="))) {
+            QString Mode = Arg.mid(16);
+            if (Arg == QLatin1String("--register-mode")) {
+                if (++i >= argc) {
+                    Fail(QStringLiteral("--register-mode needs b or c"));
+                    return 2;
+                }
+                Mode = QString::fromLocal8Bit(argv[i]);
+            }
+            Mode = Mode.toLower();
+            if (Mode != QLatin1String("b") && Mode != QLatin1String("c")) {
+                Fail(QStringLiteral("--register-mode takes b or c, not %1").arg(Mode));
+                return 2;
+            }
+            ModeC = Mode == QLatin1String("c");
         } else if (Arg == QLatin1String("--catalog")) {
             if (++i >= argc) {
                 Fail(QStringLiteral("--catalog needs a file name"));
                 return 2;
             }
             Catalogue = QString::fromLocal8Bit(argv[i]);
+        } else if (Arg == QLatin1String("--count") || Arg.startsWith(QLatin1String("--count="))) {
+            QString Value = Arg.mid(8);
+            if (Arg == QLatin1String("--count")) {
+                if (++i >= argc) {
+                    Fail(QStringLiteral("--count needs a number of cycles"));
+                    return 2;
+                }
+                Value = QString::fromLocal8Bit(argv[i]);
+            }
+            bool Ok = false;
+            Count = Value.toUInt(&Ok);
+            if (!Ok || Count < 1 || Count > 1000000) {
+                Fail(QStringLiteral("--count takes a number of cycles from 1 to 1000000, not '%1'")
+                         .arg(Value));
+                return 2;
+            }
+            CountGiven = true;
         } else if (Arg.startsWith(QLatin1String("--catalog="))) {
             Catalogue = Arg.mid(10);
         } else if (Arg == QLatin1String("--interface") || Arg.startsWith(QLatin1String("--interface="))) {
@@ -127,11 +167,16 @@ int RunCli(int argc, char **argv)
         {QStringLiteral("set"), CmdSet},
         {QStringLiteral("factory"), CmdFactory},
         {QStringLiteral("registers"), CmdRegisters},
+        {QStringLiteral("position"), CmdPosition},
     };
     const auto Found = Commands.find(Command);
     if (Found == Commands.end()) {
         Fail(Command.isEmpty() ? QStringLiteral("no command given (see --help)")
                                : QStringLiteral("unknown command %1 (see --help)").arg(Command));
+        return 2;
+    }
+    if (CountGiven && Found->second != CmdPosition) {
+        Fail(QStringLiteral("--count belongs to the position command (see --help)"));
         return 2;
     }
     if (Found->second != CmdSet && !Arguments.isEmpty()) {
@@ -157,9 +202,11 @@ int RunCli(int argc, char **argv)
         if (PortText.isEmpty() && Interface >= INTERFACE_LPT1 && Interface <= INTERFACE_LPT3)
             PortText = "0x378";
         Device.InterfaceName = PortText.toStdString();
+        Device.RegisterModeC = ModeC;
         if (Log)
             Device.Com->ShowDebug(); // without windows the trace goes to standard error
-        TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogueFile() : Catalogue, Arguments};
+        TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogueFile() : Catalogue, Arguments,
+                            Count};
         Status = Found->second(Context);
     }
     SetUserMessages(nullptr);

@@ -178,6 +178,10 @@ public:
     uint8_t Direction = 0; // 0 or 1
     uint8_t ZeroPulse = 0; // mode 0..6
 
+    // Slave 0's register protocol, sent with the master items: register mode B unless set (the
+    // command-line program's --register-mode c runs every register through control frames).
+    bool RegisterModeC = false;
+
     std::unique_ptr<TConfigList> Catalogue;
     std::unique_ptr<TBissCom> Com;
     std::unique_ptr<TRC_Option> Options;

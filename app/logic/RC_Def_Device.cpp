@@ -82,8 +82,9 @@ bool TRC_Device::CloseAdapter()
 
 bool TRC_Device::ConfigureMaster()
 {
-    // The encoder's two data words and register mode B for slave 0. MC_E5_LOW_BITS is set twice.
-    static const std::array<std::pair<uint32_t, uint32_t>, 13> Items = {{
+    // The encoder's two data words and the register protocol of slave 0 (mode B unless RegisterModeC).
+    // MC_E5_LOW_BITS is set twice.
+    const std::array<std::pair<uint32_t, uint32_t>, 13> Items = {{
         {MC_DATA1_LENGTH, 10},
         {MC_DATA1_CRCPOLY, 0},
         {MC_DATA1_BIT7, 0},
@@ -92,7 +93,7 @@ bool TRC_Device::ConfigureMaster()
         {MC_DATA2_BIT7, 0},
         {MC_E5_LOW_BITS, 1},
         {MC_DATA2_FLAG_A, 0},
-        {MC_SLAVE_MODE_C, 0},
+        {MC_SLAVE_MODE_C, RegisterModeC ? 1u : 0u},
         {MC_F5_BIT0, 1},
         {MC_E6_LOW5, 4},
         {MC_E6_HIGH3, 2},

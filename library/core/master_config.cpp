@@ -62,6 +62,9 @@ BissEnum BissClass::eSetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, u
     // register and still verify, so the master would be configured wrongly without a word said.
     if ((eItem == MC_DATA1_LENGTH || eItem == MC_DATA2_LENGTH) && ulValue > 64)
         return BISS_INVALID_PARAMETER;
+    // The slave count names the last slave the cycle records, lists and images hold (eight of them).
+    if (eItem == MC_E5_LOW_BITS && ulValue >= SLAVE_COUNT)
+        return BISS_INVALID_PARAMETER;
     const size_t i = ulSlave % SLAVE_COUNT;
     const bool bValue = ulValue != 0;
     switch (eItem) {

@@ -13,7 +13,19 @@
 #include "platform/d2xx.h"
 #include "platform/driver_library.h"
 
+#include "tarnbus/BissReadSensClass.h"
+
+class BissClass;
 struct TransferState;
+
+/* What a register-mode-C cycle needs from the master's owner: the status polls per cycle
+ * (MC_E6_LOW5), whether the CDS checks are off (MC_DATA1_FLAG_A of slave 0), and the owner that
+ * unpacks the sensor data. */
+struct UsbCycleContext {
+    BissClass *pOwner;
+    uint32_t ulE6Low5;
+    bool bCdsChecksOff;
+};
 
 class UsbAdapterClass : public AdapterClass {
 public:
@@ -59,6 +71,26 @@ public:
      * opcode, that no late answer follows. Does nothing after successful transfers. */
     bool bBackInStep();
 
+    /* Register mode C: one sensor cycle in one device write and one device read. Request bits: 1 start
+     * a read frame, 2 a write frame, 4 more registers follow, 8 the frame goes on with the next
+     * register. Failures are reported in the record's ulError (10 command not taken, 11 transport). */
+    BissReadSensClass RunUsbCycle(const UsbCycleContext &context, unsigned uiQueue, uint8_t ucRequest,
+                                  uint8_t ucSlaveId, uint8_t ucAddress, uint8_t ucData);
+    /* Outcomes of the register paths. */
+    static constexpr uint8_t USB_DONE = 0;
+    static constexpr uint8_t USB_TIMED_OUT = 2;    /* slave not ready, or cycle command not taken */
+    static constexpr uint8_t USB_CRC_FAILED = 3;   /* register byte with a wrong CRC */
+    static constexpr uint8_t USB_NO_ANSWER = 4;    /* no acknowledge, or no start bit */
+    static constexpr uint8_t USB_WRITE_FAILED = 7; /* another cycle failure in a write */
+    static constexpr uint8_t USB_READ_FAILED = 9;  /* another cycle failure in a read */
+    static constexpr uint8_t USB_TRANSPORT_FAILED = 10;
+    /* Registers of one slave, one control frame each, chained. *pulDone / *pulRead: registers that
+     * completed. Every way out leaves the frame idle. */
+    uint8_t RunUsbRegisterWrite(const UsbCycleContext &context, uint8_t ucSlaveId, uint8_t ucAddress,
+                                uint32_t ulCount, const uint8_t *pucData, uint32_t *pulDone);
+    uint8_t RunUsbRegisterRead(const UsbCycleContext &context, uint8_t ucSlaveId, uint8_t ucAddress,
+                               uint32_t ulCount, uint8_t *pucData, uint32_t *pulRead);
+
     const char *strSerialNumber() const { return acSerialNumber.data(); }
     TransferState *pGetTransferState() { return pTransferState.get(); }
     uint8_t ucGetE5LowBits() const { return ucE5LowBits; }
@@ -79,6 +111,15 @@ private:
     /* Sends an unknown opcode and reads its echo; true when the echo is the first thing read. */
     bool bEchoAnswers();
 
+    /* Register mode C. */
+    uint8_t ucUsbSlaveCount() const;
+    void vBuildCycle(uint8_t ucCommand, unsigned uiPolls);
+    uint8_t ucUsbReadyWait(const UsbCycleContext &context);
+    uint8_t ucUsbAbort();
+    void vUsbFallIdle(const UsbCycleContext &context);
+    BissReadSensClass RunUsbRegisterFrame(const UsbCycleContext &context, uint8_t ucRequest,
+                                          uint8_t ucSlaveId, uint8_t ucAddress, uint8_t ucData, bool bRead);
+
     std::unique_ptr<TransferState> pTransferState;
     uint8_t ucE5LowBits;                          /* master configuration item 2 at creation */
     std::unique_ptr<tarnbus::D2xxDriver> pDriver; /* null when the driver cannot be loaded */
@@ -88,9 +129,11 @@ private:
     std::array<size_t, QUEUE_COUNT> auiSendBufferSize{};
     std::array<bool, QUEUE_COUNT> abQueueClean{true, true};
     std::array<char, SERIAL_NUMBER_SIZE> acSerialNumber{};
-    bool bOutOfStep = false;  /* a write may have been cut short inside a command */
-    bool bRxSuspect = false;  /* an answer failed: older bytes may still arrive */
-    int iFrameRegister = -1;  /* master register of the frame under way; -1 while setting up */
+    bool bOutOfStep = false;       /* a write may have been cut short inside a command */
+    bool bRxSuspect = false;       /* an answer failed: older bytes may still arrive */
+    int iFrameRegister = -1;       /* master register of the frame under way; -1 while setting up */
+    uint8_t ucPreparedCommand = 0; /* the cycle command the prepared transfer of queue 0 carries */
+    unsigned uiPreparedPolls = 0;
     int32_t lSy2dHandle = -1; /* the kind-5 adapter has no transport; this never changes */
 };
 

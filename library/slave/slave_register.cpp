@@ -17,15 +17,3 @@ BissEnum BissClass::eWriteSlaveRegister(uint32_t ulSelector, uint32_t ulSlaveId,
         return eWriteSlaveRegisterModC(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, ucMask);
     return eWriteSlaveRegisterModB(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, ucMask);
 }
-
-// Register mode C needs the control frame engine, which this build does not carry yet. Refuse rather
-// than pretend: nothing is sent and the buffers are left alone.
-BissEnum BissClass::eReadSlaveRegisterModC(uint32_t, uint32_t, uint32_t, uint32_t *, uint8_t *)
-{
-    return BISS_INVALID_PARAMETER;
-}
-
-BissEnum BissClass::eWriteSlaveRegisterModC(uint32_t, uint32_t, uint32_t, uint32_t *, uint8_t *, uint8_t)
-{
-    return BISS_INVALID_PARAMETER;
-}

@@ -11,7 +11,10 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "BissReadSensClass.h"
+#include "DataLists.h"
 #include "tarnbus.h"
 #include "tarnbus_export.h"
 
@@ -19,6 +22,14 @@ class AdapterClass;
 class LptPortClass;
 class UsbAdapterClass;
 struct TransferState;
+
+/* Result of one cycle step (eStartBissTransferLpt). */
+enum ReadSensEnum : int32_t {
+    READSENS_OK = 0,            /* step done, or nothing to do while the master runs cycles by itself */
+    READSENS_NO_EOT = 1,        /* the master was still busy: nothing started */
+    READSENS_TIMEOUT = 2,       /* version-1 master: not ready within one second */
+    READSENS_MASTER_FAILED = 12 /* a master register access failed */
+};
 
 class TARNBUS_EXPORT BissClass {
 public:
@@ -68,10 +79,50 @@ public:
                                      uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
 
     /* CRC over a text of '0'/'1' characters with a generator text such as "11001" (x^4 + x + 1): start
-     * value 0, no final inversion; character j of the result is CRC bit j. */
+     * value 0, no final inversion; character j of the result is CRC bit j. A generator shorter than
+     * two characters gives an empty text. */
     static std::string strCrcGen(const std::string &strData, const std::string &strPoly);
 
+    /* Sensor cycles. A record's data are unpacked from the master's data memory, or from a 128-byte
+     * copy of its addresses 0..0x7F when pucImage is not null. */
+    BissEnum eExtractSensData(BissReadSensClass *pRecord, const uint8_t *pucImage);
+    /* One cycle through the master's instruction register: start it, ask whether it has ended, read
+     * its record. */
+    ReadSensEnum eStartBissTransferLpt();
+    BissEnum eReadStatusLpt(bool *pbDone);
+    BissEnum eReadDataLpt(BissReadSensClass *pRecord);
+
+    /* Cycle runs: ulCycles cycles after the first (bCountRegisters 0) or until ulCycles registers of
+     * the pending request have completed (bCountRegisters 1); every record is kept for eReadData. */
+    BissEnum eStartBissTransfer(uint32_t ulCycles, uint32_t bCountRegisters);
+    BissEnum eReadStatus(uint32_t *pulCycleCount);
+    /* One position sample: one element per configured slave in pulScd and pulMcd. */
+    BissEnum eReadSens(uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdValid);
+
+    /* Register request for the next transfer, and the result lists of the last one (released with
+     * ReleaseDataLists). */
+    BissEnum eWriteData(WRITEDATA1 **ppWrite1, WRITEDATA5 **ppWrite5, WRITEDATA8 **ppWrite8);
+    BissEnum eReadData(READDATA1 **ppScd, READDATA5 **ppMcd, READDATA8 **ppCtr);
+
 private:
+    BissEnum eGetSensData(uint8_t ucAddress, uint8_t *pucValue, const uint8_t *pucImage);
+    static void vClearSensData(BissReadSensClass *pRecord);
+    /* eReadData, also telling the first cycle error among the records the lists were made from. */
+    BissEnum eMakeDataLists(READDATA1 **ppScd, READDATA5 **ppMcd, READDATA8 **ppCtr, uint32_t *pulCycleError);
+    static void CreateSCDList(READDATA1 **ppList, int32_t lCount, int32_t lSlaves);
+    static void CreateMCDList(READDATA5 **ppList, int32_t lCount, int32_t lSlaves);
+    static void CreateCTRList(READDATA8 **ppList, int32_t lCount);
+    /* Slaves the lists carry: the slave count, never more than a record holds. */
+    uint32_t ulListSlaves() const;
+
+    /* Register mode C: arguments checked before anything is sent, and the transfer on interface kinds
+     * other than the USB adapter (register request, cycle runs, control results). */
+    BissEnum eCheckModCArguments(uint32_t ulSlaveId, uint32_t ulAddress, const uint32_t *pulCount,
+                                 const uint8_t *pucData) const;
+    BissEnum eModCTransfer(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress, uint32_t *pulCount,
+                           uint8_t *pucData, bool bWrite);
+    BissEnum eModCWaitCycles(uint32_t ulCount);
+
     bool bMasterTestComm(uint8_t ucAddress);
     BissEnum eReadEOT(bool *pbEot);
     static std::string strBin2Str(uint32_t ulValue);
@@ -110,7 +161,18 @@ private:
     std::unique_ptr<LptPortClass> pLptPort;
     std::unique_ptr<UsbAdapterClass> pUsbAdapter;
     std::unique_ptr<TransferState> pTransferState;
-    /* The lists and buffers of the data-list and sensor operations join here. */
+
+    /* Records and control results of the last eStartBissTransfer. */
+    std::vector<BissReadSensClass> vecCycles;
+    std::vector<ControlResult> vecControlResults;
+    /* The pending register request (pending while ulReqCount is not 0). */
+    uint32_t ulReqSelector = 0;
+    uint32_t ulReqReserved = 0;
+    uint32_t ulReqSlaveId = 0;
+    uint32_t ulReqAddress = 0;
+    uint32_t ulReqCount = 0;
+    uint32_t bReqWrite = 0;
+    std::vector<uint8_t> vecReqData;
 
     MasterVersionEnum eMasterVersion;
     uint8_t ucMasterId;

@@ -25,6 +25,7 @@
 #ifndef TARNBUS_H
 #define TARNBUS_H
 
+#include <stdbool.h>
 #include <stdint.h>
 
 #include "tarnbus_export.h"
@@ -130,8 +131,8 @@ TARNBUS_FLAT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddres
 /* Master configuration: items are stored by SetMasterConfig without touching the hardware and written
  * by WriteMasterConfig (ulForce 0: only registers whose value changed). Items marked "per slave" take a
  * slave index 0..7; the other items ignore the index. A per-slave item with an index above 7, an item
- * above 21, or a data length (items 3 and 6) above 64 gives BISS_INVALID_PARAMETER and nothing is stored
- * or returned. */
+ * above 21, a data length (items 3 and 6) above 64 or a slave count (item 2, the index of the last slave
+ * on the line) above 7 gives BISS_INVALID_PARAMETER and nothing is stored or returned. */
 TARNBUS_FLAT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
                                                  uint32_t ulValue);
 TARNBUS_FLAT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
@@ -170,6 +171,22 @@ TARNBUS_FLAT int32_t TARNBUS_API ReadSlaveRegister(uint32_t ulHandle, uint32_t u
 TARNBUS_FLAT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector,
                                                     uint32_t ulSlaveId, uint32_t ulAddress,
                                                     uint32_t *pulCount, uint8_t *pucData, uint8_t ucMask);
+
+/*
+ * One position sample: runs one sensor cycle and reads every configured slave's data. The slave count
+ * is the master item MC_E5_LOW_BITS (0..7). pulScd and pulMcd are the caller's arrays with room for one
+ * element per slave, that is MC_E5_LOW_BITS elements: element s of pulScd receives the low 32 bits of
+ * slave s's first data word; element s of pulMcd receives the low 32 bits of its second data word when
+ * that word is valid and is left as it was otherwise. *pbMcdValid becomes true when at least one slave
+ * delivered a valid second data word.
+ *
+ * Results: BISS_OK; BISS_INVALID_PARAMETER for a null pointer; BISS_INVALID_INTERFACE when no adapter is
+ * active; BISS_TIMEOUT when the cycle does not end within one second; BISS_COMM_FAILED when the cycle
+ * ended with an error (no answer, a CRC error, a slave's data not valid); BISS_MASTERCOMM_FAILED when the
+ * master cannot be reached. On every failure the arrays and *pbMcdValid are left untouched.
+ */
+TARNBUS_FLAT int32_t TARNBUS_API ReadSens(uint32_t ulHandle, uint32_t *pulScd, uint32_t *pulMcd,
+                                          bool *pbMcdValid);
 
 #ifdef __cplusplus
 }

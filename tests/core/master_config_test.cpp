@@ -29,7 +29,7 @@ protected:
                                                             {MC_DATA1_FLAG_B, i == 6},
                                                             {MC_DATA2_FLAG_B, i == 7}})
                 ASSERT_EQ(BISS_OK, SetMasterConfig(h, i, ulItem, ulValue));
-        for (auto [ulItem, ulValue] : std::vector<std::pair<uint32_t, uint32_t>>{{MC_E5_LOW_BITS, 0x0D},
+        for (auto [ulItem, ulValue] : std::vector<std::pair<uint32_t, uint32_t>>{{MC_E5_LOW_BITS, 5},
                                                                                  {MC_F5_BIT0, 3},
                                                                                  {MC_E6_LOW5, 0x24},
                                                                                  {MC_E6_HIGH3, 0x0A},

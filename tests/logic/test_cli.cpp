@@ -167,4 +167,28 @@ TEST_F(Cli, CommandsLeaveTheSettingsFileAlone)
     EXPECT_EQ(ini.readAll(), settings);
 }
 
+TEST_F(Cli, RegisterModeCConfiguresTheEncoderThroughControlFrames)
+{
+    // An encoder whose control channel never gets ready answers in register mode B only: the run with
+    // --register-mode c must fail, so it went through control frames.
+    const QByteArray deaf = stored() + "fault.control_never_ready = on\n";
+    const CliRun refused =
+        run({QStringLiteral("--register-mode"), QStringLiteral("c"), QStringLiteral("plate")}, deaf);
+    EXPECT_EQ(refused.status, 1) << SHOW(refused);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("(BISS_TIMEOUT)"))) << SHOW(refused);
+    EXPECT_EQ(run({QStringLiteral("plate")}, deaf).status, 0);
+
+    const CliRun set = run({QStringLiteral("--register-mode=c"), QStringLiteral("set"),
+                            QStringLiteral("1'024"), QStringLiteral("0"), QStringLiteral("2")},
+                           stored());
+    ASSERT_EQ(set.status, 0) << SHOW(set);
+    const CliRun plate = run({QStringLiteral("plate")}, stored()); // register mode B, from its EEPROM
+    EXPECT_TRUE(
+        plate.out.contains(QStringLiteral("Pulse count 1024 Interpolation code 4 Divider 4 Direction 0 "
+                                          "(CHB lags CHA, CCW) Zero pulse 2 (A & B LOW)")))
+        << SHOW(plate);
+    EXPECT_EQ(run({QStringLiteral("--register-mode"), QStringLiteral("x"), QStringLiteral("plate")}).status,
+              2);
+}
+
 } // namespace

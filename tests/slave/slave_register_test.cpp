@@ -188,14 +188,9 @@ TEST_F(SlaveRegisterTest, BadRequestsAreRefusedBeforeAnythingIsSent)
     EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSlaveRegister(h, 0, 0, 0, &ulCount, nullptr));
     EXPECT_EQ(BISS_INVALID_PARAMETER, WriteSlaveRegister(h, 0, 0, 0, nullptr, vecData.data(), 0xFF));
     EXPECT_EQ(BISS_INVALID_PARAMETER, WriteSlaveRegister(h, 0, 0, 0, &ulCount, nullptr, 0x0F));
-    // Register mode C is not available: refused, not pretended.
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 1));
-    EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSlaveRegister(h, 0, 0, 32, &ulCount, vecData.data()));
-    EXPECT_EQ(BISS_INVALID_PARAMETER, WriteSlaveRegister(h, 0, 0, 2, &ulCount, vecData.data(), 0xFF));
     EXPECT_EQ(0u, tbsim_call_count());
     EXPECT_EQ(Bytes(80, 0xEE), vecData);
 
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 0));
     ulCount = 64;
     EXPECT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, 0, &ulCount, vecData.data())) << "the full window is fine";
     EXPECT_EQ(encoder(0, 64), Bytes(vecData.begin(), vecData.begin() + 64));

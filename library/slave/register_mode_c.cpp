@@ -1,0 +1,185 @@
+// Register mode C: the library runs the control frame itself, one bit per sensor cycle. On the USB
+// adapter each cycle is one batched transfer of the adapter; on the other kinds the register request
+// and the cycle runs carry the frames and the control results tell how each register went.
+#include "tarnbus/BissClass.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "control_frame.h"
+#include "platform/clock.h"
+#include "transfer_state.h"
+#include "usb_adapter.h"
+
+namespace {
+
+constexpr uint32_t MAX_SLAVE_ID = 7;
+constexpr uint32_t MAX_ADDRESS = 127;
+
+// The lists of one transfer, released whatever way the call leaves.
+struct DataLists {
+    READDATA1 *pScd = nullptr;
+    READDATA5 *pMcd = nullptr;
+    READDATA8 *pCtr = nullptr;
+    ~DataLists() { ReleaseDataLists(pScd, pMcd, pCtr); }
+};
+
+} // namespace
+
+// The cycle count reaches the register count as the last cycle is polled; a master that never reports
+// its cycle ended gives up after the library's time limit.
+BissEnum BissClass::eModCWaitCycles(uint32_t ulCount)
+{
+    const uint64_t ullStart = tarnbus::ullTickMs();
+    for (uint32_t ulCycles = 0; ulCycles < ulCount;) {
+        const BissEnum eResult = eReadStatus(&ulCycles);
+        if (eResult != BISS_OK)
+            return eResult;
+        if (ulCycles < ulCount && tarnbus::bTimedOut(ullStart, tarnbus::TIME_LIMIT_MS))
+            return BISS_TIMEOUT;
+    }
+    return BISS_OK;
+}
+
+// Bad arguments are refused before anything reaches the adapter: a cut-down id, address or count would
+// reach another slave or register.
+BissEnum BissClass::eCheckModCArguments(uint32_t ulSlaveId, uint32_t ulAddress, const uint32_t *pulCount,
+                                        const uint8_t *pucData) const
+{
+    if (!pulCount || !pucData || ulSlaveId > MAX_SLAVE_ID || ulAddress > MAX_ADDRESS)
+        return BISS_INVALID_PARAMETER;
+    if (*pulCount < 1 || *pulCount > SLAVE_DATA_WINDOW)
+        return BISS_INVALID_PARAMETER;
+    return BISS_OK;
+}
+
+BissEnum BissClass::eReadSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
+                                           uint32_t *pulCount, uint8_t *pucData)
+{
+    BissEnum eResult = eCheckModCArguments(ulSlaveId, ulAddress, pulCount, pucData);
+    if (eResult != BISS_OK)
+        return eResult;
+    // With the CDS checks off nothing of the slave's answer is taken in, so no byte read could be
+    // trusted.
+    if (abMcData1FlagA[0]) {
+        *pulCount = 0;
+        return BISS_REGERROR;
+    }
+    if (eInterface != INTERFACE_USB)
+        return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, false);
+    if (!pUsbAdapter)
+        return BISS_COMM_FAILED;
+
+    std::vector<uint8_t> vecData(*pulCount);
+    uint32_t ulRead = 0;
+    const UsbCycleContext context{this, ulMcE6Low5, abMcData1FlagA[0]};
+    const uint8_t ucOutcome =
+        pUsbAdapter->RunUsbRegisterRead(context, static_cast<uint8_t>(ulSlaveId),
+                                        static_cast<uint8_t>(ulAddress), *pulCount, vecData.data(), &ulRead);
+    switch (ucOutcome) {
+    case UsbAdapterClass::USB_DONE:
+        std::copy(vecData.begin(), vecData.begin() + ulRead, pucData);
+        *pulCount = ulRead;
+        return BISS_OK;
+    case UsbAdapterClass::USB_TIMED_OUT:
+        return BISS_TIMEOUT;
+    case UsbAdapterClass::USB_CRC_FAILED:
+    case UsbAdapterClass::USB_NO_ANSWER:
+        return BISS_REGERROR;
+    default:
+        return BISS_COMM_FAILED;
+    }
+}
+
+BissEnum BissClass::eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
+                                            uint32_t *pulCount, uint8_t *pucData, uint8_t)
+{
+    BissEnum eResult = eCheckModCArguments(ulSlaveId, ulAddress, pulCount, pucData);
+    if (eResult != BISS_OK)
+        return eResult;
+    if (eInterface != INTERFACE_USB)
+        return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, true);
+    if (!pUsbAdapter)
+        return BISS_COMM_FAILED;
+
+    uint32_t ulDone = 0;
+    const UsbCycleContext context{this, ulMcE6Low5, abMcData1FlagA[0]};
+    const uint8_t ucOutcome =
+        pUsbAdapter->RunUsbRegisterWrite(context, static_cast<uint8_t>(ulSlaveId),
+                                         static_cast<uint8_t>(ulAddress), *pulCount, pucData, &ulDone);
+    if (ucOutcome == UsbAdapterClass::USB_DONE)
+        return BISS_OK;
+    *pulCount = ulDone;
+    switch (ucOutcome) {
+    case UsbAdapterClass::USB_TIMED_OUT:
+        return BISS_TIMEOUT;
+    case UsbAdapterClass::USB_CRC_FAILED:
+    case UsbAdapterClass::USB_NO_ANSWER:
+        return BISS_REGERROR;
+    default:
+        return BISS_COMM_FAILED;
+    }
+}
+
+// The other interface kinds: one register request, cycles until its registers have completed their
+// frames, then the control results.
+BissEnum BissClass::eModCTransfer(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
+                                  uint32_t *pulCount, uint8_t *pucData, bool bWrite)
+{
+    const uint32_t ulCount = *pulCount;
+    std::vector<DATAITEM> vecItems(ulCount);
+    for (uint32_t i = 0; i < ulCount; ++i)
+        vecItems[i].ucData = bWrite ? pucData[i] : 0;
+    vecItems[0].ulCount = ulCount;
+    DATAITEM *pItems = vecItems.data();
+    WRITEDATA8 request{};
+    request.ulCount = 1;
+    request.ulSelector = ulSelector;
+    request.ulSlaveId = ulSlaveId;
+    request.ulAddress = ulAddress;
+    request.ulRegCount = ulCount;
+    request.bWrite = bWrite ? 1 : 0;
+    request.ppItems = &pItems;
+    WRITEDATA8 *pRequest = &request;
+
+    BissEnum eResult = eWriteData(nullptr, nullptr, &pRequest);
+    request.ulRegCount = 0; // handing it over again cancels it
+    auto eCancel = [&](BissEnum eOutcome) {
+        eWriteData(nullptr, nullptr, &pRequest);
+        tarnbus::vAbandonFrame(*pTransferState);
+        return eOutcome;
+    };
+    if (eResult != BISS_OK)
+        return eCancel(eResult);
+    eResult = eStartBissTransfer(ulCount, 1);
+    if (eResult != BISS_OK)
+        return eCancel(eResult);
+    eResult = eModCWaitCycles(ulCount);
+    if (eResult != BISS_OK)
+        return eCancel(eResult);
+    DataLists lists;
+    eResult = eReadData(&lists.pScd, &lists.pMcd, &lists.pCtr);
+    if (eResult != BISS_OK)
+        return eCancel(eResult);
+    eCancel(BISS_OK);
+
+    if (!lists.pCtr) {
+        *pulCount = 0;
+        return BISS_REGERROR;
+    }
+    const uint32_t ulResults = std::min(lists.pCtr[0].ulCount, ulCount);
+    for (uint32_t i = 0; i < ulResults; ++i) {
+        if (!lists.pCtr[i].ulValid) {
+            *pulCount = i;
+            return BISS_REGERROR;
+        }
+        if (!bWrite)
+            pucData[i] = lists.pCtr[i].ucData;
+    }
+    if (ulResults < ulCount) {
+        // Fewer registers completed than asked: the rest never reached the slave.
+        *pulCount = ulResults;
+        return BISS_REGERROR;
+    }
+    return BISS_OK;
+}
