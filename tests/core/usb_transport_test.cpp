@@ -1,5 +1,6 @@
 // What reaches the FTDI device: the opening sequence and one SPI frame per master register access.
 #include "sim_fixture.h"
+#include "test_env.h"
 
 #include <fstream>
 #include <iterator>
@@ -180,7 +181,7 @@ TEST_F(UsbTransportTest, TraceNamesTheFailedCallAndTheRefusedStep)
     EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadMaster(h, 0xE4, &ulValue));
     EXPECT_EQ("", strTrace()) << "off by default";
 
-    setenv("TARNBUS_TRACE", strFile.c_str(), 1);
+    vSetEnv("TARNBUS_TRACE", strFile.c_str());
     EXPECT_EQ(BISS_OK, ReadMaster(h, 0xE4, &ulValue));
     EXPECT_EQ("", strTrace()) << "a good access leaves no line";
     tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, 0);
@@ -189,7 +190,7 @@ TEST_F(UsbTransportTest, TraceNamesTheFailedCallAndTheRefusedStep)
     uint8_t ucByte = 0;
     uint32_t ulCount = 1;
     EXPECT_EQ(BISS_COMM_FAILED, ReadSlaveRegister(h, 0, 0, 32, &ulCount, &ucByte));
-    unsetenv("TARNBUS_TRACE");
+    vUnsetEnv("TARNBUS_TRACE");
     const std::string strLines = strTrace();
     std::remove(strFile.c_str());
     EXPECT_NE(std::string::npos,
