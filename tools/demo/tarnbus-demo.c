@@ -1,8 +1,9 @@
 /*
- * tarnbus-demo [--interface N] [--port TEXT]: opens the adapter (the USB adapter, kind 4, unless
+ * tarnbus-demo [--interface N] [--port TEXT] [position [--count N]]: opens the adapter (the USB adapter, kind 4, unless
  * --interface names another kind; the parallel-port kinds 1 to 3 take their port base from --port,
  * default 0x378), configures and starts the BiSS master and prints the encoder's rating plate and factory
- * block. Without TARNBUS_FTD2XX (TARNBUS_DLPORTIO for the port) in the environment it uses the
+ * block; with "position" it then reads N position samples (default 10) with ReadSens and prints each
+ * slave's data words and the samples per second it reached. Without TARNBUS_FTD2XX (TARNBUS_DLPORTIO for the port) in the environment it uses the
  * simulated adapter and port built beside it (../lib/libftd2xx-sim.so). Exits with 1 when a step
  * fails, 2 for a usage error.
  */
@@ -15,6 +16,7 @@
 #include <windows.h>
 #else
 #include <libgen.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -79,7 +81,8 @@ static void vUseSimulatorByDefault(const char *strVariable)
 #endif
 
 /* --interface N and --port TEXT; false after printing what is wrong. */
-static int bParseArguments(int argc, char **argv, uint32_t *pulKind, const char **pstrPort)
+static int bParseArguments(int argc, char **argv, uint32_t *pulKind, const char **pstrPort,
+                           uint32_t *pulSamples)
 {
     for (int i = 1; i < argc; ++i) {
         const char *strValue = i + 1 < argc ? argv[i + 1] : NULL;
@@ -95,8 +98,19 @@ static int bParseArguments(int argc, char **argv, uint32_t *pulKind, const char 
         } else if (strcmp(argv[i], "--port") == 0 && strValue) {
             *pstrPort = strValue;
             ++i;
+        } else if (strcmp(argv[i], "position") == 0 && *pulSamples == 0) {
+            *pulSamples = 10;
+        } else if (strcmp(argv[i], "--count") == 0 && strValue && *pulSamples) {
+            char *pcEnd = NULL;
+            unsigned long ulCount = strtoul(strValue, &pcEnd, 10);
+            if (*strValue < '0' || *strValue > '9' || *pcEnd || ulCount < 1 || ulCount > 1000000) {
+                fprintf(stderr, "tarnbus-demo: --count takes a number of samples from 1 to 1000000\n");
+                return 0;
+            }
+            *pulSamples = (uint32_t)ulCount;
+            ++i;
         } else {
-            fprintf(stderr, "usage: tarnbus-demo [--interface N] [--port TEXT]\n");
+            fprintf(stderr, "usage: tarnbus-demo [--interface N] [--port TEXT] [position [--count N]]\n");
             return 0;
         }
     }
@@ -128,6 +142,39 @@ static int bReadRegisters(uint32_t ulHandle, uint32_t ulAddress, uint32_t ulCoun
     return bReport(strStep, ReadSlaveRegister(ulHandle, 0, 0, ulAddress, &ulDone, pucPlate + ulAddress));
 }
 
+/* Milliseconds of a monotonic clock, for the sample rate. */
+static double dNowMs(void)
+{
+#if defined(_WIN32)
+    return (double)GetTickCount();
+#else
+    struct timespec tsNow;
+    clock_gettime(CLOCK_MONOTONIC, &tsNow);
+    return tsNow.tv_sec * 1000.0 + tsNow.tv_nsec / 1e6;
+#endif
+}
+
+/* ulSamples position samples of slave 0 (the demo configures one slave); false at the first failure. */
+static int bReadPositions(uint32_t ulHandle, uint32_t ulSamples)
+{
+    const double dStart = dNowMs();
+    for (uint32_t i = 0; i < ulSamples; ++i) {
+        uint32_t aulScd[8] = {0}, aulMcd[8] = {0};
+        bool bMcdValid = false;
+        int32_t lResult = ReadSens(ulHandle, aulScd, aulMcd, &bMcdValid);
+        if (lResult != BISS_OK)
+            return bReport("ReadSens", lResult);
+        if (bMcdValid)
+            printf("sample %u: word 1 %u, word 2 %u\n", i + 1, aulScd[0], aulMcd[0]);
+        else
+            printf("sample %u: word 1 %u, word 2 not valid\n", i + 1, aulScd[0]);
+    }
+    const double dSeconds = (dNowMs() - dStart) / 1000.0;
+    if (dSeconds > 0)
+        printf("%.0f samples per second\n", ulSamples / dSeconds);
+    return 1;
+}
+
 int main(int argc, char **argv)
 {
     /* The master items the configuration program sends for slave 0: data words of 10 and 24 bits
@@ -140,7 +187,8 @@ int main(int argc, char **argv)
     };
     uint32_t ulKind = INTERFACE_USB;
     const char *strPort = "";
-    if (!bParseArguments(argc, argv, &ulKind, &strPort))
+    uint32_t ulSamples = 0;
+    if (!bParseArguments(argc, argv, &ulKind, &strPort, &ulSamples))
         return 2;
     const int bPort = ulKind >= INTERFACE_LPT1 && ulKind <= INTERFACE_LPT3;
     if (bPort && !*strPort)
@@ -180,6 +228,8 @@ int main(int argc, char **argv)
         printf("  %-22s %u\n", "direction", aucPlate[94]);
         printf("  %-22s %u\n", "zero pulse", aucPlate[95]);
     }
+    if (bOk && ulSamples)
+        bOk = bReadPositions(ulHandle, ulSamples);
     if (ulHandle != 0)
         bReport("CloseInterface", CloseInterface(ulHandle));
     return bOk ? 0 : 1;
