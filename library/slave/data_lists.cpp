@@ -70,7 +70,7 @@ void BissClass::CreateCTRList(READDATA8 **ppList, int32_t lCount)
     *ppList = pList;
 }
 
-extern "C" TARNBUS_EXPORT void TARNBUS_API ReleaseDataLists(READDATA1 *pScd, READDATA5 *pMcd, READDATA8 *pCtr)
+extern "C" TARNBUS_FLAT void TARNBUS_API ReleaseDataLists(READDATA1 *pScd, READDATA5 *pMcd, READDATA8 *pCtr)
 {
     vReleaseCycleList(pScd);
     vReleaseCycleList(pMcd);

@@ -5,8 +5,8 @@
 
 extern "C" {
 
-TARNBUS_EXPORT int32_t TARNBUS_API ReadSens(uint32_t ulHandle, uint32_t *pulScd, uint32_t *pulMcd,
-                                            bool *pbMcdValid)
+TARNBUS_FLAT int32_t TARNBUS_API ReadSens(uint32_t ulHandle, uint32_t *pulScd, uint32_t *pulMcd,
+                                          bool *pbMcdValid)
 {
     BissClass *p = tarnbus::pInterfaceOf(ulHandle);
     return p ? p->eReadSens(pulScd, pulMcd, pbMcdValid) : BISS_INVALID_HANDLE;

@@ -80,7 +80,7 @@ typedef struct WRITEDATA5 {
 } WRITEDATA5;
 
 /* Releases the lists eReadData handed out, every level of them. Any pointer may be null. */
-TARNBUS_EXPORT void TARNBUS_API ReleaseDataLists(READDATA1 *pScd, READDATA5 *pMcd, READDATA8 *pCtr);
+TARNBUS_FLAT void TARNBUS_API ReleaseDataLists(READDATA1 *pScd, READDATA5 *pMcd, READDATA8 *pCtr);
 
 #ifdef __cplusplus
 }
