@@ -9,6 +9,21 @@ if [ "${1:-}" = "--fix" ]; then
   clang-format -i "${files[@]}"
   exit 0
 fi
+# Every header of the project guards itself with #ifndef NAME_H / #define NAME_H (no #pragma once).
+unguarded=()
+for f in "${files[@]}"; do
+  [[ "$f" == *.h ]] || continue
+  guard=$(grep -m1 -E '^#ifndef [A-Z0-9_]+_H$' "$f" | cut -d' ' -f2)
+  if [ -z "$guard" ] || ! grep -qx "#define $guard" "$f" || grep -q '^#pragma once' "$f"; then
+    unguarded+=("$f")
+  fi
+done
+if ((${#unguarded[@]})); then
+  echo "Headers without an #ifndef NAME_H include guard:" >&2
+  printf '  %s\n' "${unguarded[@]}" >&2
+  exit 1
+fi
+
 bad=()
 for f in "${files[@]}"; do
   clang-format --dry-run -Werror "$f" >/dev/null 2>&1 || bad+=("$f")

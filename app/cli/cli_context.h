@@ -1,5 +1,6 @@
 // What the commands of rotaconf-cli share: the device model, the catalogue's path and the output.
-#pragma once
+#ifndef ROTACONF_CLI_CONTEXT_H
+#define ROTACONF_CLI_CONTEXT_H
 
 #include "RC_Def.h"
 
@@ -40,3 +41,5 @@ int CmdSet(TCliContext &Context);
 int CmdFactory(TCliContext &Context);
 int CmdRegisters(TCliContext &Context);
 int CmdPosition(TCliContext &Context);
+
+#endif

@@ -59,7 +59,7 @@ TBissCom::~TBissCom()
 
 bool TBissCom::OpenCom(uint32_t Kind, const char *Name)
 {
-    LastResult = OpenInterface(Kind, Name, &Reserved1, &Reserved2, &Handle);
+    LastResult = OpenInterface(Kind, Name, &m_reserved1, &m_reserved2, &Handle);
     return LastResult == BISS_OK;
 }
 
@@ -140,22 +140,22 @@ void TBissCom::ShowDebug()
 {
     if (!Logging) {
         // A window closed earlier is not reused: it stays hidden until the binding goes.
-        if (CurrentWindow)
-            OldWindows.push_back(std::move(CurrentWindow));
-        CurrentWindow = Factory() ? Factory()(*this) : std::make_unique<TStderrLogWindow>();
-        CurrentWindow->SetCloseHook([this] { CloseDebug(); });
-        CurrentWindow->SetCaption(QStringLiteral("Debug tarnbus"));
-        CurrentWindow->SetWidth(555);
+        if (m_currentWindow)
+            m_oldWindows.push_back(std::move(m_currentWindow));
+        m_currentWindow = Factory() ? Factory()(*this) : std::make_unique<TStderrLogWindow>();
+        m_currentWindow->SetCloseHook([this] { CloseDebug(); });
+        m_currentWindow->SetCaption(QStringLiteral("Debug tarnbus"));
+        m_currentWindow->SetWidth(555);
         Logging = true;
     }
-    CurrentWindow->Show();
+    m_currentWindow->Show();
 }
 
 void TBissCom::CloseDebug()
 {
     Logging = false;
-    if (CurrentWindow)
-        CurrentWindow->ForceClose();
+    if (m_currentWindow)
+        m_currentWindow->ForceClose();
 }
 
 void TBissCom::SetLogWindowFactory(TLogWindowFactory NewFactory)
@@ -215,8 +215,8 @@ QString TBissCom::ResultName(int32_t Code)
 
 void TBissCom::Log(const QString &Line)
 {
-    if (CurrentWindow)
-        CurrentWindow->AddLine(EscapeText(Line));
+    if (m_currentWindow)
+        m_currentWindow->AddLine(EscapeText(Line));
 }
 
 QString TBissCom::HexLine(const char *Arrow, uint32_t Address, std::span<const uint8_t> Bytes)

@@ -1,7 +1,8 @@
 // TBissCom: the program's only door to the BiSS master library. Every library call is made here,
 // with the fixed argument values the program uses; results come back as yes/no, the library's code
 // is kept in LastResult, and while Logging is on every register transfer is traced into a log window.
-#pragma once
+#ifndef ROTACONF_BISSCOM_H
+#define ROTACONF_BISSCOM_H
 
 #include "LogWindow.h"
 
@@ -49,7 +50,7 @@ public:
     // Switches logging off and closes the window through its forced-close path.
     void CloseDebug();
     // The window in use (the latest one created), or nullptr before the first ShowDebug.
-    TLogWindow *DebugForm() const { return CurrentWindow.get(); }
+    TLogWindow *DebugForm() const { return m_currentWindow.get(); }
 
     static void SetLogWindowFactory(TLogWindowFactory Factory);
 
@@ -66,9 +67,11 @@ private:
     static QString HexLine(const char *Arrow, uint32_t Address, std::span<const uint8_t> Bytes);
 
     // Handed to OpenInterface as its third and fourth arguments; nothing reads them.
-    uint32_t Reserved1 = 0;
-    uint32_t Reserved2 = 0;
-    std::unique_ptr<TLogWindow> CurrentWindow;
+    uint32_t m_reserved1 = 0;
+    uint32_t m_reserved2 = 0;
+    std::unique_ptr<TLogWindow> m_currentWindow;
     // Windows of earlier logging sessions: hidden, kept until the binding is freed.
-    std::vector<std::unique_ptr<TLogWindow>> OldWindows;
+    std::vector<std::unique_ptr<TLogWindow>> m_oldWindows;
 };
+
+#endif

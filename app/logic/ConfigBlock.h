@@ -1,6 +1,7 @@
 // The encoder's 6-byte configuration block (RAM at 0, EEPROM at 16): what the program reads from it
 // and how it merges a new setting into it without disturbing the bits it does not own.
-#pragma once
+#ifndef ROTACONF_CONFIGBLOCK_H
+#define ROTACONF_CONFIGBLOCK_H
 
 #include <cstdint>
 #include <span>
@@ -23,3 +24,5 @@ TConfigBlockValues DecodeConfigBlock(std::span<const uint8_t, ConfigBlockSize> B
 // Only the low 5 bits of Code and 15 bits of Divider reach the block; every other bit keeps its value.
 void MergeConfigBlock(std::span<uint8_t, ConfigBlockSize> Block, int Code, int Direction, int Divider,
                       int Mode);
+
+#endif

@@ -93,9 +93,9 @@ void TDebugForm::Show()
 
 void TDebugForm::ForceClose()
 {
-    HideOnlyFlag = false;
+    m_hideOnlyFlag = false;
     // Inside the close attempt that called the hook, Qt ignores a nested close(): hide directly.
-    if (InHook)
+    if (m_inHook)
         hide();
     else
         close();
@@ -152,12 +152,12 @@ void TDebugForm::BSaveClick()
 void TDebugForm::closeEvent(QCloseEvent *Event)
 {
     BClose->setEnabled(false);
-    if (!HideOnlyFlag) {
+    if (!m_hideOnlyFlag) {
         Event->accept(); // the forced path: the window hides (it is never destroyed here)
         return;
     }
-    if (HasCloseHook() && !InHook) {
-        InHook = true;
+    if (HasCloseHook() && !m_inHook) {
+        m_inHook = true;
         try {
             CallCloseHook();
         } catch (const std::exception &) {
@@ -165,7 +165,7 @@ void TDebugForm::closeEvent(QCloseEvent *Event)
         } catch (...) {
             QApplication::beep();
         }
-        InHook = false;
+        m_inHook = false;
     }
     Event->ignore();
 }

@@ -1,5 +1,6 @@
 // TDebugForm: the tool window that shows the binding's trace lines.
-#pragma once
+#ifndef ROTACONF_DEBUGWINDOW_H
+#define ROTACONF_DEBUGWINDOW_H
 
 #include "LogWindow.h"
 
@@ -31,7 +32,7 @@ public:
     void SetWidth(int Width) override;
 
     QStringList Lines() const;
-    bool HideOnly() const { return HideOnlyFlag; }
+    bool HideOnly() const { return m_hideOnlyFlag; }
 
     static void SetAskFileName(TAskFileName Ask);
 
@@ -50,9 +51,11 @@ protected:
     void closeEvent(QCloseEvent *Event) override;
 
 private:
-    bool HideOnlyFlag = true;
-    bool InHook = false;
+    bool m_hideOnlyFlag = true;
+    bool m_inHook = false;
 };
 
 // Makes every binding create its log window as a TDebugForm (called once at program start).
 void InstallDebugWindowFactory();
+
+#endif

@@ -1,5 +1,6 @@
 // The window that shows the binding's trace lines.
-#pragma once
+#ifndef ROTACONF_LOGWINDOW_H
+#define ROTACONF_LOGWINDOW_H
 
 #include <QString>
 
@@ -25,14 +26,16 @@ public:
     virtual void SetWidth(int Width) { (void)Width; }
 
     // Called by the window when the user tries to close it while the hide-only flag is set.
-    void SetCloseHook(std::function<void()> Hook) { CloseHook = std::move(Hook); }
-    bool HasCloseHook() const { return static_cast<bool>(CloseHook); }
+    void SetCloseHook(std::function<void()> Hook) { m_closeHook = std::move(Hook); }
+    bool HasCloseHook() const { return static_cast<bool>(m_closeHook); }
     void CallCloseHook()
     {
-        if (CloseHook)
-            CloseHook();
+        if (m_closeHook)
+            m_closeHook();
     }
 
 private:
-    std::function<void()> CloseHook;
+    std::function<void()> m_closeHook;
 };
+
+#endif

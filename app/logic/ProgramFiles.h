@@ -1,6 +1,7 @@
 // Files the programs find beside themselves: the catalogue and the simulated adapter's driver. The
 // build tree and the installed tree share one shape (bin/, lib/, share/rotaconf/), so both work.
-#pragma once
+#ifndef ROTACONF_PROGRAMFILES_H
+#define ROTACONF_PROGRAMFILES_H
 
 #include <QString>
 
@@ -20,3 +21,5 @@ QString SimulatedAdapterFile();
 // also the simulated parallel port. Must run before anything opens an adapter. False with a message
 // when it is missing.
 bool UseSimulatedAdapter(QString &Error);
+
+#endif

@@ -1,6 +1,7 @@
 // Rotaconf's model: the article-type catalogue "Encoder.cfg", the settings "Rotaconf.ini" with the
 // two-language text table, and the encoder device model on top of the library binding.
-#pragma once
+#ifndef ROTACONF_RC_DEF_H
+#define ROTACONF_RC_DEF_H
 
 #include "BissCom.h"
 #include "UserMessages.h"
@@ -53,7 +54,7 @@ public:
 class TArtTypeCommentList {
 public:
     void Clear();
-    int Count() const { return static_cast<int>(Items.size()); }
+    int Count() const { return static_cast<int>(m_items.size()); }
     TArtTypeComment *At(int Index) const; // nullptr when out of range
     TArtTypeComment *AddNew();
     // Reads the comment section (count, then the records). Every announced record is appended; after
@@ -65,7 +66,7 @@ public:
     QString TextOf(int32_t Id) const;
 
 private:
-    std::vector<std::unique_ptr<TArtTypeComment>> Items;
+    std::vector<std::unique_ptr<TArtTypeComment>> m_items;
 };
 
 // The catalogue, or a scratch list of filtered copies (whose comment list stays empty). Entries keep
@@ -86,7 +87,7 @@ public:
     // FileName only names it in messages.
     bool LoadFromDevice(QIODevice &Stream, const QString &FileName);
     void Clear();
-    int Count() const { return static_cast<int>(Items.size()); }
+    int Count() const { return static_cast<int>(m_items.size()); }
     TConfig *At(int Index) const; // file order, 0-based; nullptr when out of range
     TConfig *AddCopy(const TConfig &From);
 
@@ -109,7 +110,7 @@ private:
     // Clears this list, then appends copies of Source's entries that Wanted accepts.
     void TakeCopies(const std::function<bool(const TConfig &)> &Wanted, const TConfigList &Source);
 
-    std::vector<std::unique_ptr<TConfig>> Items;
+    std::vector<std::unique_ptr<TConfig>> m_items;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -219,3 +220,5 @@ public:
     // command line calls it.
     void ShowRegisters(QWidget *Owner = nullptr);
 };
+
+#endif

@@ -68,20 +68,20 @@ void TConfig::CopyNumbers(const TConfig &From)
 
 void TArtTypeCommentList::Clear()
 {
-    Items.clear();
+    m_items.clear();
 }
 
 TArtTypeComment *TArtTypeCommentList::At(int Index) const
 {
     if (Index < 0 || Index >= Count())
         return nullptr;
-    return Items[static_cast<size_t>(Index)].get();
+    return m_items[static_cast<size_t>(Index)].get();
 }
 
 TArtTypeComment *TArtTypeCommentList::AddNew()
 {
-    Items.push_back(std::make_unique<TArtTypeComment>());
-    return Items.back().get();
+    m_items.push_back(std::make_unique<TArtTypeComment>());
+    return m_items.back().get();
 }
 
 bool TArtTypeCommentList::ReadFromStream(QIODevice &Stream)
@@ -127,7 +127,7 @@ bool TArtTypeCommentList::ReadFromStream(QIODevice &Stream)
 
 QString TArtTypeCommentList::TextOf(int32_t Id) const
 {
-    for (const auto &Comment : Items)
+    for (const auto &Comment : m_items)
         if (Comment->Id == Id)
             return Comment->Text;
     return QStringLiteral("unknown");
@@ -181,7 +181,7 @@ bool TConfigList::LoadFromDevice(QIODevice &Stream, const QString &FileName)
 
     bool Ok = Comments.ReadFromStream(Stream);
 
-    Items.clear();
+    m_items.clear();
     if (Ok) {
         int32_t Announced = 0;
         if (!ReadLe(Stream, Announced)) {
@@ -194,8 +194,8 @@ bool TConfigList::LoadFromDevice(QIODevice &Stream, const QString &FileName)
             Ok = Records == Announced;
             bool Read = true;
             for (int32_t i = 0; i < Records; ++i) {
-                Items.push_back(std::make_unique<TConfig>());
-                TConfig &Entry = *Items.back();
+                m_items.push_back(std::make_unique<TConfig>());
+                TConfig &Entry = *m_items.back();
                 if (!Read)
                     continue;
                 if (!ReadEntry(Stream, Entry)) {
@@ -217,7 +217,7 @@ bool TConfigList::LoadFromDevice(QIODevice &Stream, const QString &FileName)
 
 void TConfigList::Clear()
 {
-    Items.clear();
+    m_items.clear();
     Comments.Clear();
 }
 
@@ -225,15 +225,15 @@ TConfig *TConfigList::At(int Index) const
 {
     if (Index < 0 || Index >= Count())
         return nullptr;
-    return Items[static_cast<size_t>(Index)].get();
+    return m_items[static_cast<size_t>(Index)].get();
 }
 
 TConfig *TConfigList::AddCopy(const TConfig &From)
 {
     auto Entry = std::make_unique<TConfig>();
     Entry->CopyNumbers(From);
-    Items.push_back(std::move(Entry));
-    return Items.back().get();
+    m_items.push_back(std::move(Entry));
+    return m_items.back().get();
 }
 
 void TConfigList::FilterByArtType(int32_t Key, TConfigList &Dest) const
@@ -250,7 +250,7 @@ void TConfigList::TakeCopies(const std::function<bool(const TConfig &)> &Wanted,
 {
     // Copies are made before this list is cleared, so a list may be filtered into itself.
     std::vector<std::unique_ptr<TConfig>> Copies;
-    for (const auto &Entry : Source.Items) {
+    for (const auto &Entry : Source.m_items) {
         if (!Wanted(*Entry))
             continue;
         auto Copy = std::make_unique<TConfig>();
@@ -258,12 +258,12 @@ void TConfigList::TakeCopies(const std::function<bool(const TConfig &)> &Wanted,
         Copies.push_back(std::move(Copy));
     }
     Clear();
-    Items = std::move(Copies);
+    m_items = std::move(Copies);
 }
 
 TConfig *TConfigList::FindBySetting(int Code, int Divider) const
 {
-    for (const auto &Entry : Items)
+    for (const auto &Entry : m_items)
         if (Entry->InterpolCode == Code && Entry->Divider == Divider)
             return Entry.get();
     return nullptr;
@@ -271,7 +271,7 @@ TConfig *TConfigList::FindBySetting(int Code, int Divider) const
 
 TConfig *TConfigList::FindByPulseCount(uint32_t Count) const
 {
-    for (const auto &Entry : Items)
+    for (const auto &Entry : m_items)
         if (Entry->PulseCount == Count)
             return Entry.get();
     return nullptr;
@@ -280,7 +280,7 @@ TConfig *TConfigList::FindByPulseCount(uint32_t Count) const
 void TConfigList::BaseCountTexts(QStringList &List) const
 {
     List.clear();
-    for (const auto &Entry : Items) {
+    for (const auto &Entry : m_items) {
         const QString Text = QString::number(Entry->BaseCount);
         if (!List.contains(Text))
             List.append(Text);

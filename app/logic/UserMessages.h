@@ -1,5 +1,6 @@
 // User messages of the logic: the program shows them as message boxes, other front ends print them.
-#pragma once
+#ifndef ROTACONF_USERMESSAGES_H
+#define ROTACONF_USERMESSAGES_H
 
 #include <QString>
 
@@ -17,3 +18,5 @@ public:
 TUserMessages *SetUserMessages(TUserMessages *Messages);
 // The receiver in force; never null.
 TUserMessages &UserMessages();
+
+#endif

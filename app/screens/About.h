@@ -1,6 +1,7 @@
 // About box: program name, version, copyright, comments, file date and status, taken from the
 // version data built into the program file.
-#pragma once
+#ifndef ROTACONF_ABOUT_H
+#define ROTACONF_ABOUT_H
 
 #include <QDialog>
 #include <QString>
@@ -33,3 +34,5 @@ protected:
 private:
     QString m_programFile;
 };
+
+#endif

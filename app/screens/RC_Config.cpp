@@ -131,7 +131,7 @@ void OnUserChange(QComboBox *List, TRC_ConfigForm *Receiver, void (TRC_ConfigFor
 } // namespace
 
 TRC_ConfigForm::TRC_ConfigForm(QWidget *Owner, const QString &VersionText, TRC_Device &DeviceModel)
-    : QDialog(Owner), PossibleConfigs(std::make_unique<TConfigList>()), Device(DeviceModel)
+    : QDialog(Owner), PossibleConfigs(std::make_unique<TConfigList>()), m_device(DeviceModel)
 {
     setObjectName(QStringLiteral("RC_ConfigForm"));
     BuildLayout();
@@ -218,13 +218,13 @@ void TRC_ConfigForm::BuildLayout()
     SBEnglish->setIcon(EnglishFlagGlyph());
     SBEnglish->setIconSize(QSize(30, 20));
     SBEnglish->setToolTip(QStringLiteral("English"));
-    LanguageGroup = new QButtonGroup(this);
+    m_languageGroup = new QButtonGroup(this);
     for (QToolButton *flag : {SBGerman, SBEnglish}) {
         flag->setCheckable(true);
         flag->setAutoRaise(true);
-        LanguageGroup->addButton(flag);
+        m_languageGroup->addButton(flag);
     }
-    LanguageGroup->setExclusive(true);
+    m_languageGroup->setExclusive(true);
 
     TimerCheckSame = new QTimer(this);
     TimerCheckSame->setObjectName(QStringLiteral("TimerCheckSame"));
@@ -274,7 +274,7 @@ void TRC_ConfigForm::BuildActions()
 
 QString TRC_ConfigForm::Text(int Id) const
 {
-    return Device.Options->Text(Id);
+    return m_device.Options->Text(Id);
 }
 
 QString TRC_ConfigForm::ZeroPulseText(int Mode) const
@@ -289,9 +289,9 @@ void TRC_ConfigForm::FormCreate()
     ApplyLanguage();
     ShowRatingPlate();
     FillPulseCounts();
-    const TConfig *current = PossibleConfigs->FindBySetting(Device.InterpolCode, Device.Divider);
+    const TConfig *current = PossibleConfigs->FindBySetting(m_device.InterpolCode, m_device.Divider);
     if (current) {
-        Device.PulseCount = current->PulseCount;
+        m_device.PulseCount = current->PulseCount;
         SelectCurrent();
     } else {
         UserMessages().Info(QStringLiteral("Config missing"));
@@ -300,7 +300,7 @@ void TRC_ConfigForm::FormCreate()
 
 void TRC_ConfigForm::ApplyLanguage()
 {
-    const int base = Device.Options->LangBase;
+    const int base = m_device.Options->LangBase;
     if (base != 0)
         SBGerman->setChecked(true);
     else
@@ -330,8 +330,8 @@ void TRC_ConfigForm::ApplyLanguage()
     Refill(CBNullImp, modes);
 
     if (BReloadFactorySetting->isEnabled()) {
-        STCW->setText(Text(Device.FactoryDirection == 0 ? 9 : 10));
-        STNullImp->setText(ZeroPulseText(Device.FactoryZeroPulse));
+        STCW->setText(Text(m_device.FactoryDirection == 0 ? 9 : 10));
+        STNullImp->setText(ZeroPulseText(m_device.FactoryZeroPulse));
     }
 }
 
@@ -341,21 +341,21 @@ void TRC_ConfigForm::ShowRatingPlate()
     auto shown = [](const QString &field) {
         return field.left(field.indexOf(QChar(0)) < 0 ? field.size() : field.indexOf(QChar(0)));
     };
-    STArtBez->setText(shown(Device.OrderDesignation));
-    STPCode->setText(shown(Device.ProductCode));
-    STSNr->setText(shown(Device.SerialNumber));
-    STPolesCount->setText(QString::number(Device.BaseCount));
-    STImpCount->setText(FormatPulseCount(Device.FactoryPulseCount));
-    STCW->setText(Text(Device.FactoryDirection == 0 ? 9 : 10));
+    STArtBez->setText(shown(m_device.OrderDesignation));
+    STPCode->setText(shown(m_device.ProductCode));
+    STSNr->setText(shown(m_device.SerialNumber));
+    STPolesCount->setText(QString::number(m_device.BaseCount));
+    STImpCount->setText(FormatPulseCount(m_device.FactoryPulseCount));
+    STCW->setText(Text(m_device.FactoryDirection == 0 ? 9 : 10));
     // The static texts show their text as it is (an "&" is no mnemonic here), so one ampersand shows one.
-    STNullImp->setText(ZeroPulseText(Device.FactoryZeroPulse));
+    STNullImp->setText(ZeroPulseText(m_device.FactoryZeroPulse));
 }
 
 void TRC_ConfigForm::FillPulseCounts()
 {
     TConfigList ofType;
-    Device.Catalogue->FilterByArtType(Device.ArtType, ofType);
-    ofType.FilterByBaseCount(*PossibleConfigs, Device.BaseCount);
+    m_device.Catalogue->FilterByArtType(m_device.ArtType, ofType);
+    ofType.FilterByBaseCount(*PossibleConfigs, m_device.BaseCount);
     CBImpOut->clear();
     for (int i = 0; i < PossibleConfigs->Count(); ++i) {
         const QString text = FormatPulseCount(PossibleConfigs->At(i)->PulseCount);
@@ -369,14 +369,14 @@ void TRC_ConfigForm::SelectCurrent()
 {
     for (int i = PossibleConfigs->Count() - 1; i >= 0; --i) {
         const TConfig *entry = PossibleConfigs->At(i);
-        if (entry->PulseCount == Device.PulseCount &&
-            static_cast<uint16_t>(entry->Divider) == Device.Divider) {
+        if (entry->PulseCount == m_device.PulseCount &&
+            static_cast<uint16_t>(entry->Divider) == m_device.Divider) {
             CBImpOut->setCurrentIndex(CBImpOut->findText(FormatPulseCount(entry->PulseCount)));
             break;
         }
     }
-    CBCW->setCurrentIndex(Device.Direction <= 1 ? Device.Direction : -1);
-    const int mode = Device.ZeroPulse;
+    CBCW->setCurrentIndex(m_device.Direction <= 1 ? m_device.Direction : -1);
+    const int mode = m_device.ZeroPulse;
     CBNullImp->setCurrentIndex(mode >= 2 && mode <= 6 ? mode - 1 : 0);
     CBImpOutChange();
 }
@@ -386,7 +386,7 @@ void TRC_ConfigForm::CBImpOutChange()
     if (CBImpOut->count() > 0) {
         SelectedConfigs = std::make_unique<TConfigList>();
         const std::optional<uint32_t> count = ParsePulseCount(CBImpOut->currentText());
-        Device.PulseCount = count.value_or(0);
+        m_device.PulseCount = count.value_or(0);
         if (count) {
             for (int i = PossibleConfigs->Count() - 1; i >= 0; --i)
                 if (PossibleConfigs->At(i)->PulseCount == *count)
@@ -414,8 +414,8 @@ void TRC_ConfigForm::BWriteClick()
     const int mode = CBNullImp->currentIndex();
     if (SelectedConfigs && SelectedConfigs->Count() > 0 && direction >= 0 && mode >= 0) {
         const TConfig *entry = SelectedConfigs->At(0);
-        ok = Device.WriteConfig(entry->InterpolCode, direction, static_cast<uint16_t>(entry->Divider),
-                                mode + 1, 2);
+        ok = m_device.WriteConfig(entry->InterpolCode, direction, static_cast<uint16_t>(entry->Divider),
+                                  mode + 1, 2);
     }
     SetLamps(ok ? 3 : 1);
     Busy = false;
@@ -423,10 +423,10 @@ void TRC_ConfigForm::BWriteClick()
 
 void TRC_ConfigForm::BReadClick()
 {
-    const bool ok = Device.ReadActualConfig();
+    const bool ok = m_device.ReadActualConfig();
     if (ok) {
-        if (const TConfig *entry = PossibleConfigs->FindBySetting(Device.InterpolCode, Device.Divider))
-            Device.PulseCount = entry->PulseCount;
+        if (const TConfig *entry = PossibleConfigs->FindBySetting(m_device.InterpolCode, m_device.Divider))
+            m_device.PulseCount = entry->PulseCount;
     } else {
         UserMessages().Error(Text(31));
     }
@@ -437,19 +437,19 @@ void TRC_ConfigForm::BReloadFactorySettingClick()
 {
     EnableControls(false);
     bool same = false, blank = false;
-    if (Device.CheckSameEncoder(same, blank) && (!same || blank)) {
+    if (m_device.CheckSameEncoder(same, blank) && (!same || blank)) {
         FinishWithRetry();
         return;
     }
-    Device.LoadFactorySettings(*PossibleConfigs);
+    m_device.LoadFactorySettings(*PossibleConfigs);
     BReadClick();
     EnableControls(true);
 }
 
 void TRC_ConfigForm::SetLanguage(int LangBase)
 {
-    Device.Options->LangBase = LangBase;
-    Device.Options->Save();
+    m_device.Options->LangBase = LangBase;
+    m_device.Options->Save();
     ApplyLanguage();
 }
 
@@ -472,10 +472,10 @@ void TRC_ConfigForm::TimerCheckSameTimer()
     }
     SetLamps(2);
     QCoreApplication::processEvents();
-    if (Finished)
+    if (m_finished)
         return; // the window was sent back while events were pumped
 
-    State = Device.CheckConnection();
+    State = m_device.CheckConnection();
     bool ok = false;
     switch (State) {
     case EncoderMissing:
@@ -489,7 +489,7 @@ void TRC_ConfigForm::TimerCheckSameTimer()
     case Connected:
         ok = true;
         if (LastState != Connected) {
-            ok = Device.ReadActualConfig();
+            ok = m_device.ReadActualConfig();
             if (ok)
                 FormCreate();
             BReloadFactorySetting->setEnabled(ok);
@@ -500,7 +500,7 @@ void TRC_ConfigForm::TimerCheckSameTimer()
 
     bool same = false, blank = false;
     if (ok)
-        ok = Device.CheckSameEncoder(same, blank);
+        ok = m_device.CheckSameEncoder(same, blank);
     if (ok && (!same || blank)) {
         FinishWithRetry();
         return;
@@ -516,7 +516,7 @@ void TRC_ConfigForm::TimerCheckSameTimer()
             list->setEnabled(false);
     }
     // Once the window is sent back (lost adapter) the watch stays off.
-    if (!Finished)
+    if (!m_finished)
         TimerCheckSame->start();
 }
 
@@ -548,9 +548,9 @@ void TRC_ConfigForm::EnableControls(bool Flag)
 
 void TRC_ConfigForm::SetWaitCursor(bool On)
 {
-    if (On == WaitCursor)
+    if (On == m_waitCursor)
         return;
-    WaitCursor = On;
+    m_waitCursor = On;
     if (On)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
@@ -559,7 +559,7 @@ void TRC_ConfigForm::SetWaitCursor(bool On)
 
 void TRC_ConfigForm::FinishWithRetry()
 {
-    Finished = true;
+    m_finished = true;
     TimerCheckSame->stop();
     // The hourglass of a factory reload that ends here must not outlive the window.
     SetWaitCursor(false);
@@ -568,23 +568,23 @@ void TRC_ConfigForm::FinishWithRetry()
 
 void TRC_ConfigForm::BRegisterClick()
 {
-    Device.ShowRegisters(this);
+    m_device.ShowRegisters(this);
 }
 
 void TRC_ConfigForm::BShowDebugClick()
 {
-    Device.Com->ShowDebug();
+    m_device.Com->ShowDebug();
 }
 
 void TRC_ConfigForm::BCheckClick()
 {
     QCoreApplication::processEvents();
-    Device.Probe(); // only its log line matters
+    m_device.Probe(); // only its log line matters
 }
 
 void TRC_ConfigForm::BClearClick()
 {
-    if (!Device.ReopenAndConfig())
+    if (!m_device.ReopenAndConfig())
         UserMessages().Info(QStringLiteral("Error ReopenAndConfig"));
 }
 

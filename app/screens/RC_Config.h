@@ -102,10 +102,10 @@ private:
     void FinishWithRetry();
     void SetWaitCursor(bool On);
 
-    TRC_Device &Device;
-    bool Finished = false;   // a retry result is set; nothing may restart the watch
-    bool WaitCursor = false; // the hourglass this window put up
-    QButtonGroup *LanguageGroup = nullptr;
+    TRC_Device &m_device;
+    bool m_finished = false;   // a retry result is set; nothing may restart the watch
+    bool m_waitCursor = false; // the hourglass this window put up
+    QButtonGroup *m_languageGroup = nullptr;
 };
 
 #endif

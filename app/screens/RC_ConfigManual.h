@@ -1,6 +1,7 @@
 // Manual selection window: browse the catalogue by article type and basic resolution without an
 // encoder. Changes nothing.
-#pragma once
+#ifndef ROTACONF_RC_CONFIGMANUAL_H
+#define ROTACONF_RC_CONFIGMANUAL_H
 
 #include <QDialog>
 #include <memory>
@@ -36,3 +37,5 @@ private:
     std::unique_ptr<TConfigList> m_typeConfigs;  // entries of the chosen article type
     std::unique_ptr<TConfigList> m_countConfigs; // of those, the entries of the chosen resolution
 };
+
+#endif

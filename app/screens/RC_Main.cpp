@@ -74,7 +74,7 @@ TRC_MainForm::TRC_MainForm(QWidget *Parent) : QWidget(Parent)
 TRC_MainForm::~TRC_MainForm()
 {
     // FormDestroy: the device model saves the settings as it goes.
-    DeviceModel.reset();
+    m_deviceModel.reset();
 }
 
 QString TRC_MainForm::DefaultCatalogueFile()
@@ -153,8 +153,8 @@ void TRC_MainForm::BuildActions()
 
 void TRC_MainForm::FormCreate()
 {
-    DeviceModel = std::make_unique<TRC_Device>();
-    move(DeviceModel->Options->Left, DeviceModel->Options->Top);
+    m_deviceModel = std::make_unique<TRC_Device>();
+    move(m_deviceModel->Options->Left, m_deviceModel->Options->Top);
     TimerLoad->start();
 }
 
@@ -180,24 +180,24 @@ void TRC_MainForm::changeEvent(QEvent *Event)
 void TRC_MainForm::TimerLoadTimer()
 {
     TimerLoad->stop();
-    BInit->setEnabled(DeviceModel->Catalogue->LoadFromFile(CatalogueFile));
+    BInit->setEnabled(m_deviceModel->Catalogue->LoadFromFile(CatalogueFile));
     BInitClick();
 }
 
 void TRC_MainForm::BInitClick()
 {
-    if (InitRunning)
+    if (m_initRunning)
         return; // a timer firing inside a message box of a running Init must not start a second one
-    InitRunning = true;
+    m_initRunning = true;
     while (RunInit()) {
     }
-    InitRunning = false;
+    m_initRunning = false;
 }
 
 bool TRC_MainForm::RunInit()
 {
     BInit->setEnabled(false);
-    TRC_Device &device = *DeviceModel;
+    TRC_Device &device = *m_deviceModel;
     bool ok = device.ReopenAndConfig();
     if (!ok) {
         switch (device.CheckConnection()) {
@@ -242,11 +242,11 @@ void TRC_MainForm::ImEncoderMouseUp(Qt::KeyboardModifiers Modifiers)
     view.setObjectName(QStringLiteral("ErrorLogView"));
     auto *memo = new QPlainTextEdit(&view);
     memo->setObjectName(QStringLiteral("Memo"));
-    memo->setPlainText(DeviceModel->ErrorLog.join(QLatin1Char('\n')));
+    memo->setPlainText(m_deviceModel->ErrorLog.join(QLatin1Char('\n')));
     auto *layout = new QVBoxLayout(&view);
     layout->addWidget(memo);
     view.exec();
-    DeviceModel->ErrorLog.clear();
+    m_deviceModel->ErrorLog.clear();
 }
 
 void TRC_MainForm::mnuHelpAboutClick()
@@ -262,14 +262,14 @@ void TRC_MainForm::mnuFileCloseClick()
 
 int TRC_MainForm::BSelectManualClick()
 {
-    return DeviceModel->Catalogue->ManualSelection(this, DeviceModel->Options->LangBase);
+    return m_deviceModel->Catalogue->ManualSelection(this, m_deviceModel->Options->LangBase);
 }
 
 void TRC_MainForm::closeEvent(QCloseEvent *Event)
 {
     // FormClose: the position reaches the file when the device model saves the settings.
-    DeviceModel->Options->Top = y();
-    DeviceModel->Options->Left = x();
+    m_deviceModel->Options->Top = y();
+    m_deviceModel->Options->Left = x();
     QWidget::closeEvent(Event);
     emit Closed();
 }

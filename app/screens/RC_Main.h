@@ -25,7 +25,7 @@ public:
     // "Encoder.cfg" beside the program; an installed program also looks in ../share/rotaconf/.
     static QString DefaultCatalogueFile();
 
-    TRC_Device &Device() { return *DeviceModel; }
+    TRC_Device &Device() { return *m_deviceModel; }
 
     // The catalogue TimerLoadTimer reads; DefaultCatalogueFile() unless changed before the timer fires.
     QString CatalogueFile;
@@ -64,8 +64,8 @@ private:
     // One pass of the Init sequence; true when the configuration window asked for another pass.
     bool RunInit();
 
-    std::unique_ptr<TRC_Device> DeviceModel;
-    bool InitRunning = false;
+    std::unique_ptr<TRC_Device> m_deviceModel;
+    bool m_initRunning = false;
 };
 
 #endif

@@ -1,5 +1,6 @@
 // Register view: the encoder's configuration registers in RAM (0..15) and EEPROM (16..31), in hex.
-#pragma once
+#ifndef ROTACONF_RC_REGISTER_H
+#define ROTACONF_RC_REGISTER_H
 
 #include <QDialog>
 
@@ -28,3 +29,5 @@ protected:
 private:
     TRC_Device &m_device;
 };
+
+#endif

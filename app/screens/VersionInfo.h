@@ -1,6 +1,7 @@
 // Version reader: the version data that the build places in the program file (its own section,
 // see version_block.cpp.in), read back from a named file, and the file's date.
-#pragma once
+#ifndef ROTACONF_VERSIONINFO_H
+#define ROTACONF_VERSIONINFO_H
 
 #include <QDate>
 #include <QString>
@@ -39,3 +40,5 @@ QString CutVersion(const QString &fileVersion);
 // The main window's version label: CutVersion of the file's FileVersion; empty when the file has
 // no version data.
 QString VersionLabelText(const QString &fileName);
+
+#endif

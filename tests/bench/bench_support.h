@@ -26,7 +26,7 @@ inline uint32_t ulBenchOpen(const char *strDriver, bool bStart)
 // What the simulated device was asked to do during the timed loop, per iteration.
 class DeviceCost {
 public:
-    DeviceCost() { tbsim_get_counters(&start); }
+    DeviceCost() { tbsim_get_counters(&m_start); }
     void vReport(benchmark::State &state) const
     {
         tbsim_counters end;
@@ -34,14 +34,14 @@ public:
         auto avg = [](uint64_t ull) {
             return benchmark::Counter(double(ull), benchmark::Counter::kAvgIterations);
         };
-        state.counters["dev_writes"] = avg(end.writes - start.writes);
-        state.counters["dev_reads"] = avg(end.reads - start.reads);
-        state.counters["bytes_out"] = avg(end.bytes_written - start.bytes_written);
-        state.counters["bytes_in"] = avg(end.bytes_read - start.bytes_read);
+        state.counters["dev_writes"] = avg(end.writes - m_start.writes);
+        state.counters["dev_reads"] = avg(end.reads - m_start.reads);
+        state.counters["bytes_out"] = avg(end.bytes_written - m_start.bytes_written);
+        state.counters["bytes_in"] = avg(end.bytes_read - m_start.bytes_read);
     }
 
 private:
-    tbsim_counters start;
+    tbsim_counters m_start;
 };
 
 #endif

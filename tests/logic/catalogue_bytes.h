@@ -1,5 +1,6 @@
 // "Encoder.cfg" images built byte by byte, and a recorder of the user messages.
-#pragma once
+#ifndef ROTACONF_TEST_CATALOGUE_BYTES_H
+#define ROTACONF_TEST_CATALOGUE_BYTES_H
 
 #include "RC_Def.h"
 
@@ -61,3 +62,5 @@ inline QString WriteTemp(const QTemporaryDir &dir, const std::vector<uint8_t> &b
     f.write(reinterpret_cast<const char *>(bytes.data()), static_cast<qint64>(bytes.size()));
     return f.fileName();
 }
+
+#endif

@@ -1,5 +1,6 @@
 // Stand-in for the library's seven flat functions: records every call, answers what the test scripted.
-#pragma once
+#ifndef ROTACONF_TEST_FAKE_TARNBUS_H
+#define ROTACONF_TEST_FAKE_TARNBUS_H
 
 #include <chrono>
 #include <cstdint>
@@ -29,3 +30,5 @@ struct Library {
 Library &lib(); // reset with lib() = {}
 
 } // namespace fake
+
+#endif

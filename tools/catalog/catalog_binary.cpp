@@ -18,8 +18,8 @@ void put(std::vector<uint8_t> &out, T value)
 
 class Reader {
 public:
-    explicit Reader(const std::vector<uint8_t> &bytes) : bytes_(bytes) {}
-    size_t left() const { return bytes_.size() - pos_; }
+    explicit Reader(const std::vector<uint8_t> &bytes) : m_bytes(bytes) {}
+    size_t left() const { return m_bytes.size() - m_pos; }
     template <typename T>
     bool get(T &value)
     {
@@ -28,8 +28,8 @@ public:
         using U = std::make_unsigned_t<T>;
         U raw = 0;
         for (size_t i = sizeof(T); i-- > 0;)
-            raw = static_cast<U>((raw << 8) | bytes_[pos_ + i]);
-        pos_ += sizeof(T);
+            raw = static_cast<U>((raw << 8) | m_bytes[m_pos + i]);
+        m_pos += sizeof(T);
         value = static_cast<T>(raw);
         return true;
     }
@@ -37,14 +37,14 @@ public:
     {
         if (left() < length)
             return false;
-        out.assign(reinterpret_cast<const char *>(bytes_.data() + pos_), length);
-        pos_ += length;
+        out.assign(reinterpret_cast<const char *>(m_bytes.data() + m_pos), length);
+        m_pos += length;
         return true;
     }
 
 private:
-    const std::vector<uint8_t> &bytes_;
-    size_t pos_ = 0;
+    const std::vector<uint8_t> &m_bytes;
+    size_t m_pos = 0;
 };
 
 } // namespace

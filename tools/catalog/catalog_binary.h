@@ -1,5 +1,6 @@
 // "Encoder.cfg" bytes <-> the catalogue.
-#pragma once
+#ifndef ROTACONF_CATALOG_BINARY_H
+#define ROTACONF_CATALOG_BINARY_H
 
 #include "catalog_model.h"
 
@@ -15,3 +16,5 @@ std::vector<uint8_t> encode(const Catalogue &cat);
 bool decode(const std::vector<uint8_t> &bytes, Catalogue &cat, size_t &trailing, std::string &error);
 
 } // namespace catalog
+
+#endif

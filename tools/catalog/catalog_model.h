@@ -1,5 +1,6 @@
 // The catalogue as the tool holds it: everything "Encoder.cfg" stores, in file order.
-#pragma once
+#ifndef ROTACONF_CATALOG_MODEL_H
+#define ROTACONF_CATALOG_MODEL_H
 
 #include <cstdint>
 #include <string>
@@ -36,3 +37,5 @@ constexpr int kCodeLimit = 32;
 constexpr int kDividerLimit = 1 << 15;
 
 } // namespace catalog
+
+#endif

@@ -9,7 +9,8 @@
 // order written. Entry keys: type, base, pulses, code, divider (required) and listvalue, listbyte,
 // spare1, spare2, spare3 (0 when left out). Numbers are decimal or 0x hexadecimal. Texts are UTF-8
 // in double quotes with the escapes \" \\ and \xHH; every character must fit in 8 bits (Latin-1).
-#pragma once
+#ifndef ROTACONF_CATALOG_TEXT_H
+#define ROTACONF_CATALOG_TEXT_H
 
 #include "catalog_model.h"
 
@@ -23,3 +24,5 @@ bool parse(const std::string &source, const std::string &name, Catalogue &cat, s
 std::string write(const Catalogue &cat);
 
 } // namespace catalog
+
+#endif

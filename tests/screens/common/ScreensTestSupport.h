@@ -1,6 +1,7 @@
 // Helpers of the window tests: messages captured instead of shown, a fresh simulated world and
 // settings file, catalogues written on the spot, encoder registers read back.
-#pragma once
+#ifndef ROTACONF_TEST_SCREENSTESTSUPPORT_H
+#define ROTACONF_TEST_SCREENSTESTSUPPORT_H
 
 #include "UserMessages.h"
 
@@ -17,8 +18,8 @@ public:
         bool IsError;
         QString Text;
     };
-    TCapturedMessages() { Previous = SetUserMessages(this); }
-    ~TCapturedMessages() override { SetUserMessages(Previous); }
+    TCapturedMessages() { m_previous = SetUserMessages(this); }
+    ~TCapturedMessages() override { SetUserMessages(m_previous); }
     void Error(const QString &Text) override { Boxes.append({true, Text}); }
     void Info(const QString &Text) override { Boxes.append({false, Text}); }
     QStringList Texts() const;
@@ -26,7 +27,7 @@ public:
     QList<Box> Boxes;
 
 private:
-    TUserMessages *Previous = nullptr;
+    TUserMessages *m_previous = nullptr;
 };
 
 // The default simulated world (encoder 58 / 4096, serial "2612001", configuration code 4, divider 2,
@@ -42,3 +43,5 @@ TBlockValues EncoderBlock(unsigned Address);
 std::array<uint8_t, 6> EncoderBytes(unsigned Address);
 
 QString SettingsValue(const QString &Key);
+
+#endif
