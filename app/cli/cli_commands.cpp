@@ -1,6 +1,10 @@
 // The configuration commands of rotaconf-cli (position has a file of its own).
 #include "cli_context.h"
 
+#include "ConfigChoice.h"
+#include "EncoderMap.h"
+#include "PulseCountText.h"
+
 #include <array>
 
 namespace {
@@ -10,31 +14,15 @@ QString Row(const char *Label, const QString &Value)
     return QStringLiteral("  %1 %2").arg(QString::fromLatin1(Label), -20).arg(Value);
 }
 
-// The order designation as a label shows it: up to its first zero character.
-QString Shown(const QString &Text)
+// A direction or zero-pulse mode as its number and the window's text for it: "1 (CHB lags CHA, CW)".
+QString DirectionShown(const TRC_Option &Options, unsigned Direction)
 {
-    const qsizetype End = Text.indexOf(QChar(0));
-    return End < 0 ? Text : Text.left(End);
+    return QStringLiteral("%1 (%2)").arg(Direction).arg(DirectionText(Options, static_cast<int>(Direction)));
 }
 
-QString DirectionText(const TRC_Option &Options, unsigned Direction)
+QString ZeroPulseShown(const TRC_Option &Options, unsigned Mode)
 {
-    return QStringLiteral("%1 (%2)").arg(Direction).arg(Options.Text(Direction == 0 ? 9 : 10));
-}
-
-QString ZeroPulseText(const TRC_Option &Options, unsigned Mode)
-{
-    return QStringLiteral("%1 (%2)").arg(Mode).arg(Mode <= 6 ? Options.Text(11 + static_cast<int>(Mode))
-                                                             : QStringLiteral("??"));
-}
-
-// The catalogue entries of the connected encoder's article type and basic resolution, as the
-// configuration window offers them.
-void PossibleConfigs(const TRC_Device &Device, TConfigList &Possible)
-{
-    TConfigList OfType;
-    Device.Catalogue->FilterByArtType(Device.ArtType, OfType);
-    OfType.FilterByBaseCount(Possible, Device.BaseCount);
+    return QStringLiteral("%1 (%2)").arg(Mode).arg(ZeroPulseText(Options, static_cast<int>(Mode)));
 }
 
 QString HexBytes(std::span<const uint8_t> Bytes)
@@ -43,21 +31,6 @@ QString HexBytes(std::span<const uint8_t> Bytes)
     for (const uint8_t Byte : Bytes)
         Parts << QString::asprintf("%.2X", Byte);
     return Parts.join(QLatin1Char(' '));
-}
-
-// Digits only, as the configuration window reads its pulse count list ("2'048" is 2048).
-bool ParseCount(const QString &Text, uint32_t &Value)
-{
-    QString Digits;
-    for (const QChar Char : Text) {
-        if (Char.isDigit())
-            Digits += Char;
-        else if (Char != QLatin1Char('\''))
-            return false;
-    }
-    bool Ok = false;
-    Value = Digits.toUInt(&Ok);
-    return Ok;
 }
 
 bool ParseSmall(const QString &Text, unsigned Low, unsigned High, unsigned &Value)
@@ -78,7 +51,7 @@ int CmdPlate(TCliContext &Context)
     const TRC_Option &Options = *Device.Options;
 
     TConfigList Possible;
-    PossibleConfigs(Device, Possible);
+    FindPossibleConfigs(Device, Possible);
     const TConfig *Current = Possible.FindBySetting(Device.InterpolCode, Device.Divider);
     if (Current)
         Device.PulseCount = Current->PulseCount;
@@ -90,20 +63,20 @@ int CmdPlate(TCliContext &Context)
     Out(Row("Basic resolution", QString::number(Device.BaseCount)));
     Out(Row("Product code", Device.ProductCode));
     Out(Row("Serial number", Device.SerialNumber));
-    Out(Row("Order designation", Shown(Device.OrderDesignation)));
+    Out(Row("Order designation", PlateShownText(Device.OrderDesignation)));
     Out(QStringLiteral("Factory settings"));
     Out(Row("Pulse count", QString::number(Device.FactoryPulseCount)));
     Out(Row("Divider", QString::number(Device.FactoryDivider)));
-    Out(Row("Direction", DirectionText(Options, Device.FactoryDirection)));
-    Out(Row("Zero pulse", ZeroPulseText(Options, Device.FactoryZeroPulse)));
+    Out(Row("Direction", DirectionShown(Options, Device.FactoryDirection)));
+    Out(Row("Zero pulse", ZeroPulseShown(Options, Device.FactoryZeroPulse)));
     Out(QStringLiteral("Current configuration"));
     Out(Row("Pulse count", Current         ? QString::number(Device.PulseCount)
                            : HaveCatalogue ? QStringLiteral("not in the catalogue")
                                            : QStringLiteral("unknown (no catalogue)")));
     Out(Row("Interpolation code", QString::number(Device.InterpolCode)));
     Out(Row("Divider", QString::number(Device.Divider)));
-    Out(Row("Direction", DirectionText(Options, Device.Direction)));
-    Out(Row("Zero pulse", ZeroPulseText(Options, Device.ZeroPulse)));
+    Out(Row("Direction", DirectionShown(Options, Device.Direction)));
+    Out(Row("Zero pulse", ZeroPulseShown(Options, Device.ZeroPulse)));
     return 0;
 }
 
@@ -113,7 +86,7 @@ int CmdList(TCliContext &Context)
     if (!LoadCatalogue(Context) || !ConnectAndRead(Device))
         return 1;
     TConfigList Possible;
-    PossibleConfigs(Device, Possible);
+    FindPossibleConfigs(Device, Possible);
     if (Possible.Count() == 0) {
         Fail(QStringLiteral("the catalogue has no configuration for article type %1 with basic resolution %2")
                  .arg(Device.ArtType)
@@ -144,9 +117,9 @@ int CmdSet(TCliContext &Context)
 {
     TRC_Device &Device = Context.Device;
     const QStringList &Args = Context.Arguments;
-    uint32_t Pulses = 0;
     unsigned Direction = 0, Mode = 0;
-    if (Args.isEmpty() || Args.size() > 3 || !ParseCount(Args[0], Pulses)) {
+    const std::optional<uint32_t> Pulses = Args.isEmpty() ? std::nullopt : ParsePulseCount(Args[0]);
+    if (!Pulses || Args.size() > 3) {
         Fail(QStringLiteral(
             "set needs a pulse count, then optionally a direction (0 or 1) and a zero-pulse mode (1 to 6)"));
         return 2;
@@ -164,21 +137,17 @@ int CmdSet(TCliContext &Context)
     if (Args.size() < 2)
         Direction = Device.Direction;
     if (Args.size() < 3)
-        Mode =
-            Device.ZeroPulse >= 1 && Device.ZeroPulse <= 6 ? Device.ZeroPulse : 1; // the window shows 0 as 1
+        Mode = static_cast<unsigned>(ZeroPulseChoice(Device.ZeroPulse));
 
-    TConfigList Possible;
-    PossibleConfigs(Device, Possible);
-    // The configuration window writes the last catalogue entry of a pulse count.
-    const TConfig *Entry = nullptr;
-    for (int i = Possible.Count() - 1; i >= 0 && !Entry; --i)
-        if (Possible.At(i)->PulseCount == Pulses)
-            Entry = Possible.At(i);
+    TConfigList Possible, Selected;
+    FindPossibleConfigs(Device, Possible);
+    SelectByPulseCount(Possible, *Pulses, Selected);
+    const TConfig *Entry = Selected.At(0); // the entry the configuration window writes
     if (!Entry) {
         Fail(QStringLiteral(
                  "the catalogue allows no pulse count %1 for article type %2 with basic resolution %3 "
                  "(see: rotaconf-cli list)")
-                 .arg(Pulses)
+                 .arg(*Pulses)
                  .arg(Device.ArtType)
                  .arg(Device.BaseCount));
         return 1;
@@ -191,11 +160,11 @@ int CmdSet(TCliContext &Context)
         return 1;
     }
     Out(QStringLiteral("Written: pulse count %1 (code %2, divider %3), direction %4, zero pulse %5")
-            .arg(Pulses)
+            .arg(*Pulses)
             .arg(Entry->InterpolCode)
             .arg(Entry->Divider)
-            .arg(DirectionText(*Device.Options, Direction))
-            .arg(ZeroPulseText(*Device.Options, Mode)));
+            .arg(DirectionShown(*Device.Options, Direction))
+            .arg(ZeroPulseShown(*Device.Options, Mode)));
     return 0;
 }
 
@@ -205,7 +174,7 @@ int CmdFactory(TCliContext &Context)
     if (!LoadCatalogue(Context) || !ConnectAndRead(Device))
         return 1;
     TConfigList Possible;
-    PossibleConfigs(Device, Possible);
+    FindPossibleConfigs(Device, Possible);
     if (!Possible.FindByPulseCount(Device.FactoryPulseCount)) {
         Fail(QStringLiteral(
                  "the catalogue has no entry with the factory pulse count %1 for article type %2 with "
@@ -223,8 +192,8 @@ int CmdFactory(TCliContext &Context)
     Out(QStringLiteral("Factory settings loaded: pulse count %1, divider %2, direction %3, zero pulse %4")
             .arg(Device.FactoryPulseCount)
             .arg(Device.FactoryDivider)
-            .arg(DirectionText(*Device.Options, Device.FactoryDirection))
-            .arg(ZeroPulseText(*Device.Options, Device.FactoryZeroPulse)));
+            .arg(DirectionShown(*Device.Options, Device.FactoryDirection))
+            .arg(ZeroPulseShown(*Device.Options, Device.FactoryZeroPulse)));
     return 0;
 }
 
@@ -234,8 +203,9 @@ int CmdRegisters(TCliContext &Context)
     if (!Connect(Device))
         return 1;
     bool Ok = true;
-    for (const auto &[Name, Address] : {std::pair{"RAM", 0u}, std::pair{"EEPROM", 16u}}) {
-        std::array<uint8_t, 16> Bytes{};
+    for (const auto &[Name, Address] :
+         {std::pair{"RAM", EncoderMap::RamBlock}, std::pair{"EEPROM", EncoderMap::EepromBlock}}) {
+        std::array<uint8_t, EncoderMap::BlockRegisters> Bytes{};
         if (Device.ReadBlock(Address, Bytes)) {
             Out(QStringLiteral("%1 %2: %3")
                     .arg(QString::fromLatin1(Name), -6)

@@ -116,6 +116,43 @@ private:
 // ---------------------------------------------------------------------------------------------------
 // Settings and texts
 
+// Ids of the program's texts; a window adds the language base to pick English or German.
+enum TTextId : int {
+    TxtFile = 1,
+    TxtQuit = 2,
+    TxtReadFromEncoder = 3,
+    TxtSystemSettings = 4,
+    TxtLanguage = 5,
+    TxtGridHeader0 = 6,     // 6..8: the manual selection's column headers, which have no text
+    TxtDirectionCcw = 9,    // direction 0
+    TxtDirectionCw = 10,    // direction 1
+    TxtZeroPulseMode0 = 11, // zero-pulse mode m has the text TxtZeroPulseMode0 + m (m = 0..6)
+    TxtZeroPulseMode1 = 12,
+    TxtZeroPulseMode6 = 17,
+    TxtFactorySettings = 18,
+    TxtOrderDesignation = 19,
+    TxtBasicResolution = 20,
+    TxtPulseCount = 21,
+    TxtDirection = 22,
+    TxtZeroPulse = 23,
+    TxtLoadFactorySettings = 24,
+    TxtParameters = 25,
+    TxtMaxRevolutions = 26,
+    TxtSignalPerformance = 27,
+    TxtDirection2 = 28,
+    TxtRead = 29,
+    TxtWrite = 30,
+    TxtEncoderNotConnected = 31,
+    TxtAdapterNotConnected = 32,
+    TxtUsbInitFailed = 33,
+    TxtInitFailed = 34,
+    TxtCommunication = 35
+};
+
+// Language bases: a window adds the base to a text id.
+constexpr int LangEnglish = 0;
+constexpr int LangGerman = 1000;
+
 // "Rotaconf.ini" in the user's configuration directory ($XDG_CONFIG_HOME, else ~/.config):
 // [Main] Top, Left and [System] Lang, and the language base that selects the texts.
 class TRC_Option {
@@ -124,7 +161,7 @@ public:
 
     int32_t Top = 200;
     int32_t Left = 300;
-    int32_t LangBase = 0; // 0 English, 1000 German
+    int32_t LangBase = LangEnglish; // LangEnglish or LangGerman
 
     // Full path of the settings file.
     static QString FilePath();

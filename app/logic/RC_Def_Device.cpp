@@ -2,18 +2,13 @@
 #include "RC_Def.h"
 
 #include "ConfigBlock.h"
+#include "EncoderMap.h"
 
 #include <tarnbus/tarnbus.h>
 
 #include <array>
 
 namespace {
-
-constexpr uint32_t PlateAddress = 32;
-constexpr uint32_t OrderAddress = 56;
-constexpr uint32_t FactoryAddress = 88;
-constexpr uint32_t RamBlockAddress = 0;
-constexpr uint32_t EepromBlockAddress = 16;
 
 uint32_t BigEndian(std::span<const uint8_t> Bytes)
 {
@@ -142,7 +137,7 @@ ConnectionState TRC_Device::CheckConnection()
 bool TRC_Device::ReadRatingPlate()
 {
     std::array<uint8_t, 24> Plate{};
-    if (!ReadBlock(PlateAddress, Plate) || Plate[0] != 1)
+    if (!ReadBlock(EncoderMap::RatingPlate, Plate) || Plate[0] != 1)
         return false;
     const std::span<const uint8_t> P(Plate);
     ArtType = Plate[1];
@@ -152,12 +147,12 @@ bool TRC_Device::ReadRatingPlate()
     SerialNumber = PlateText(SerialBytes(Plate));
 
     std::array<uint8_t, 32> Order{};
-    if (!ReadBlock(OrderAddress, Order))
+    if (!ReadBlock(EncoderMap::OrderDesignation, Order))
         return false;
     OrderDesignation = QString::fromLatin1(reinterpret_cast<const char *>(Order.data()), Order.size());
 
     std::array<uint8_t, 16> Factory{};
-    if (!ReadBlock(FactoryAddress, Factory))
+    if (!ReadBlock(EncoderMap::FactoryBlock, Factory))
         return false;
     const std::span<const uint8_t> F(Factory);
     FactoryDivider = static_cast<uint16_t>(BigEndian(F.subspan(0, 2)));
@@ -172,7 +167,7 @@ bool TRC_Device::ReadConfigBlock(int Which, uint16_t &Code, uint8_t &Dir, uint8_
     if (Which != 0 && Which != 1)
         return false;
     std::array<uint8_t, ConfigBlockSize> Block{};
-    if (!ReadBlock(Which == 0 ? RamBlockAddress : EepromBlockAddress, Block))
+    if (!ReadBlock(Which == 0 ? EncoderMap::RamBlock : EncoderMap::EepromBlock, Block))
         return false;
     const TConfigBlockValues Values = DecodeConfigBlock(Block);
     Code = Values.Code;
@@ -201,13 +196,13 @@ bool TRC_Device::WriteConfig(int Code, int Dir, int Div, int Mode, int Target)
     std::vector<uint32_t> Blocks;
     switch (Target) {
     case 0:
-        Blocks = {RamBlockAddress};
+        Blocks = {EncoderMap::RamBlock};
         break;
     case 1:
-        Blocks = {EepromBlockAddress};
+        Blocks = {EncoderMap::EepromBlock};
         break;
     case 2:
-        Blocks = {EepromBlockAddress, RamBlockAddress};
+        Blocks = {EncoderMap::EepromBlock, EncoderMap::RamBlock};
         break;
     default:
         return false; // nothing to write is no success
@@ -237,13 +232,13 @@ bool TRC_Device::LoadFactorySettings(const TConfigList &List)
 bool TRC_Device::CheckSameEncoder(bool &Same, bool &Blank)
 {
     std::array<uint8_t, 24> Plate{};
-    bool Read = ReadBlock(PlateAddress, Plate);
+    bool Read = ReadBlock(EncoderMap::RatingPlate, Plate);
     if (!Read) {
         // The old handle is closed first: every open takes one of the library's handles, even a
         // failed one, and the adapter cannot be opened twice.
         CloseAdapter();
         if (OpenAdapter() && ConfigureMaster() && ApplyMasterConfig() && StartComm())
-            Read = ReadBlock(PlateAddress, Plate);
+            Read = ReadBlock(EncoderMap::RatingPlate, Plate);
     }
     if (!Read)
         return false;

@@ -35,7 +35,7 @@ void TRC_Option::Load()
     Top = ReadInt(Settings, "Main/Top", 200);
     Left = ReadInt(Settings, "Main/Left", 300);
     const int32_t Lang = ReadInt(Settings, "System/Lang", 0);
-    LangBase = (Lang < 0 ? 0 : Lang > 1 ? 1 : Lang) * 1000;
+    LangBase = (Lang < 0 ? 0 : Lang > 1 ? 1 : Lang) * LangGerman;
 }
 
 void TRC_Option::Save() const
@@ -51,6 +51,6 @@ void TRC_Option::Save() const
     QSettings Settings(Path, QSettings::IniFormat);
     Settings.setValue(QStringLiteral("Main/Top"), Top);
     Settings.setValue(QStringLiteral("Main/Left"), Left);
-    Settings.setValue(QStringLiteral("System/Lang"), LangBase / 1000);
+    Settings.setValue(QStringLiteral("System/Lang"), LangBase / LangGerman);
     Settings.sync();
 }

@@ -58,7 +58,7 @@ QString TRC_Option::TextOf(int AbsoluteId)
 {
     if (AbsoluteId >= 1 && AbsoluteId <= TextCount)
         return QString::fromUtf16(Texts[AbsoluteId - 1].English);
-    if (AbsoluteId >= 1001 && AbsoluteId <= 1000 + TextCount)
-        return QString::fromUtf16(Texts[AbsoluteId - 1001].German);
+    if (AbsoluteId > LangGerman && AbsoluteId <= LangGerman + TextCount)
+        return QString::fromUtf16(Texts[AbsoluteId - LangGerman - 1].German);
     return QString();
 }

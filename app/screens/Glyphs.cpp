@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr int kFlagWidth = 30;
-constexpr int kFlagHeight = 20;
+constexpr int FlagWidth = 30;
+constexpr int FlagHeight = 20;
 
 QPixmap Canvas(int width, int height)
 {
@@ -20,33 +20,33 @@ QPixmap Canvas(int width, int height)
 
 QIcon GermanFlagGlyph()
 {
-    QPixmap pixmap = Canvas(kFlagWidth, kFlagHeight);
+    QPixmap pixmap = Canvas(FlagWidth, FlagHeight);
     QPainter p(&pixmap);
-    const int stripe = kFlagHeight / 3;
-    p.fillRect(0, 0, kFlagWidth, stripe, QColor(0, 0, 0));
-    p.fillRect(0, stripe, kFlagWidth, stripe, QColor(221, 0, 0));
-    p.fillRect(0, 2 * stripe, kFlagWidth, kFlagHeight - 2 * stripe, QColor(255, 206, 0));
+    const int stripe = FlagHeight / 3;
+    p.fillRect(0, 0, FlagWidth, stripe, QColor(0, 0, 0));
+    p.fillRect(0, stripe, FlagWidth, stripe, QColor(221, 0, 0));
+    p.fillRect(0, 2 * stripe, FlagWidth, FlagHeight - 2 * stripe, QColor(255, 206, 0));
     return QIcon(pixmap);
 }
 
 QIcon EnglishFlagGlyph()
 {
-    QPixmap pixmap = Canvas(kFlagWidth, kFlagHeight);
+    QPixmap pixmap = Canvas(FlagWidth, FlagHeight);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(0, 0, kFlagWidth, kFlagHeight, QColor(1, 33, 105));
+    p.fillRect(0, 0, FlagWidth, FlagHeight, QColor(1, 33, 105));
     const QColor white(255, 255, 255), red(200, 16, 46);
     p.setPen(QPen(white, 5));
-    p.drawLine(0, 0, kFlagWidth, kFlagHeight);
-    p.drawLine(0, kFlagHeight, kFlagWidth, 0);
+    p.drawLine(0, 0, FlagWidth, FlagHeight);
+    p.drawLine(0, FlagHeight, FlagWidth, 0);
     p.setPen(QPen(red, 2));
-    p.drawLine(0, 0, kFlagWidth, kFlagHeight);
-    p.drawLine(0, kFlagHeight, kFlagWidth, 0);
+    p.drawLine(0, 0, FlagWidth, FlagHeight);
+    p.drawLine(0, FlagHeight, FlagWidth, 0);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.fillRect(kFlagWidth / 2 - 4, 0, 8, kFlagHeight, white);
-    p.fillRect(0, kFlagHeight / 2 - 4, kFlagWidth, 8, white);
-    p.fillRect(kFlagWidth / 2 - 2, 0, 4, kFlagHeight, red);
-    p.fillRect(0, kFlagHeight / 2 - 2, kFlagWidth, 4, red);
+    p.fillRect(FlagWidth / 2 - 4, 0, 8, FlagHeight, white);
+    p.fillRect(0, FlagHeight / 2 - 4, FlagWidth, 8, white);
+    p.fillRect(FlagWidth / 2 - 2, 0, 4, FlagHeight, red);
+    p.fillRect(0, FlagHeight / 2 - 2, FlagWidth, 4, red);
     return QIcon(pixmap);
 }
 

@@ -1,5 +1,6 @@
 #include "RC_Config.h"
 
+#include "ConfigChoice.h"
 #include "Glyphs.h"
 #include "PulseCountText.h"
 
@@ -136,7 +137,7 @@ TRC_ConfigForm::TRC_ConfigForm(QWidget *Owner, const QString &VersionText, TRC_D
     setObjectName(QStringLiteral("RC_ConfigForm"));
     BuildLayout();
     BuildActions();
-    SetLamps(0);
+    SetLamps(LampsIdle);
     Busy = false;
     State = LastState = Connected;
     SetLabelText(LVersion, VersionText);
@@ -272,16 +273,9 @@ void TRC_ConfigForm::BuildActions()
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
-QString TRC_ConfigForm::Text(int Id) const
+QString TRC_ConfigForm::Text(TTextId Id) const
 {
     return m_device.Options->Text(Id);
-}
-
-QString TRC_ConfigForm::ZeroPulseText(int Mode) const
-{
-    if (Mode < 0 || Mode > 6)
-        return QStringLiteral("??");
-    return Text(11 + Mode);
 }
 
 void TRC_ConfigForm::FormCreate()
@@ -301,61 +295,57 @@ void TRC_ConfigForm::FormCreate()
 void TRC_ConfigForm::ApplyLanguage()
 {
     const int base = m_device.Options->LangBase;
-    if (base != 0)
+    if (base != LangEnglish)
         SBGerman->setChecked(true);
     else
         SBEnglish->setChecked(true);
 
-    GBRatingPlate->setTitle(Text(18));
-    SetLabelText(LArtBez, Text(19));
-    SetLabelText(LPolesCount, Text(20));
-    SetLabelText(LImpCount, Text(21));
-    SetLabelText(LCW, Text(22));
-    SetLabelText(LNullImp, Text(23));
-    BReloadFactorySetting->setText(Text(24));
+    GBRatingPlate->setTitle(Text(TxtFactorySettings));
+    SetLabelText(LArtBez, Text(TxtOrderDesignation));
+    SetLabelText(LPolesCount, Text(TxtBasicResolution));
+    SetLabelText(LImpCount, Text(TxtPulseCount));
+    SetLabelText(LCW, Text(TxtDirection));
+    SetLabelText(LNullImp, Text(TxtZeroPulse));
+    BReloadFactorySetting->setText(Text(TxtLoadFactorySettings));
     FitCaption(BReloadFactorySetting);
-    GBConfiguration->setTitle(Text(25));
-    SetLabelText(LImpInterpol, Text(21));
-    SetLabelText(LDir, Text(22));
-    SetLabelText(LNimp, Text(23));
-    BCancel->setText(Text(2));
+    GBConfiguration->setTitle(Text(TxtParameters));
+    SetLabelText(LImpInterpol, Text(TxtPulseCount));
+    SetLabelText(LDir, Text(TxtDirection));
+    SetLabelText(LNimp, Text(TxtZeroPulse));
+    BCancel->setText(Text(TxtQuit));
     // Right-aligned against the lamps.
-    SetLabelText(LCommunication, Text(35));
+    SetLabelText(LCommunication, Text(TxtCommunication));
     LCommunication->move(PRed->x() - 4 - LCommunication->width(), 28);
 
-    Refill(CBCW, {Text(9), Text(10)});
+    const TRC_Option &options = *m_device.Options;
+    Refill(CBCW, {DirectionText(options, 0), DirectionText(options, 1)});
     QStringList modes;
-    for (int id = 12; id <= 17; ++id)
-        modes << Text(id);
+    for (int mode = 1; mode <= 6; ++mode)
+        modes << ZeroPulseText(options, mode);
     Refill(CBNullImp, modes);
 
     if (BReloadFactorySetting->isEnabled()) {
-        STCW->setText(Text(m_device.FactoryDirection == 0 ? 9 : 10));
-        STNullImp->setText(ZeroPulseText(m_device.FactoryZeroPulse));
+        STCW->setText(DirectionText(options, m_device.FactoryDirection));
+        STNullImp->setText(ZeroPulseText(options, m_device.FactoryZeroPulse));
     }
 }
 
 void TRC_ConfigForm::ShowRatingPlate()
 {
     // The plate's texts are fixed-length fields; a zero character ends what is shown.
-    auto shown = [](const QString &field) {
-        return field.left(field.indexOf(QChar(0)) < 0 ? field.size() : field.indexOf(QChar(0)));
-    };
-    STArtBez->setText(shown(m_device.OrderDesignation));
-    STPCode->setText(shown(m_device.ProductCode));
-    STSNr->setText(shown(m_device.SerialNumber));
+    STArtBez->setText(PlateShownText(m_device.OrderDesignation));
+    STPCode->setText(PlateShownText(m_device.ProductCode));
+    STSNr->setText(PlateShownText(m_device.SerialNumber));
     STPolesCount->setText(QString::number(m_device.BaseCount));
     STImpCount->setText(FormatPulseCount(m_device.FactoryPulseCount));
-    STCW->setText(Text(m_device.FactoryDirection == 0 ? 9 : 10));
+    STCW->setText(DirectionText(*m_device.Options, m_device.FactoryDirection));
     // The static texts show their text as it is (an "&" is no mnemonic here), so one ampersand shows one.
-    STNullImp->setText(ZeroPulseText(m_device.FactoryZeroPulse));
+    STNullImp->setText(ZeroPulseText(*m_device.Options, m_device.FactoryZeroPulse));
 }
 
 void TRC_ConfigForm::FillPulseCounts()
 {
-    TConfigList ofType;
-    m_device.Catalogue->FilterByArtType(m_device.ArtType, ofType);
-    ofType.FilterByBaseCount(*PossibleConfigs, m_device.BaseCount);
+    FindPossibleConfigs(m_device, *PossibleConfigs);
     CBImpOut->clear();
     for (int i = 0; i < PossibleConfigs->Count(); ++i) {
         const QString text = FormatPulseCount(PossibleConfigs->At(i)->PulseCount);
@@ -376,8 +366,7 @@ void TRC_ConfigForm::SelectCurrent()
         }
     }
     CBCW->setCurrentIndex(m_device.Direction <= 1 ? m_device.Direction : -1);
-    const int mode = m_device.ZeroPulse;
-    CBNullImp->setCurrentIndex(mode >= 2 && mode <= 6 ? mode - 1 : 0);
+    CBNullImp->setCurrentIndex(ZeroPulseChoice(m_device.ZeroPulse) - 1);
     CBImpOutChange();
 }
 
@@ -387,11 +376,8 @@ void TRC_ConfigForm::CBImpOutChange()
         SelectedConfigs = std::make_unique<TConfigList>();
         const std::optional<uint32_t> count = ParsePulseCount(CBImpOut->currentText());
         m_device.PulseCount = count.value_or(0);
-        if (count) {
-            for (int i = PossibleConfigs->Count() - 1; i >= 0; --i)
-                if (PossibleConfigs->At(i)->PulseCount == *count)
-                    SelectedConfigs->AddCopy(*PossibleConfigs->At(i));
-        }
+        if (count)
+            SelectByPulseCount(*PossibleConfigs, *count, *SelectedConfigs);
     }
     DataChanged();
 }
@@ -404,7 +390,7 @@ void TRC_ConfigForm::DataChanged()
 void TRC_ConfigForm::BWriteClick()
 {
     Busy = true;
-    SetLamps(2);
+    SetLamps(LampsBusy);
     QCoreApplication::processEvents();
 
     bool ok = false;
@@ -417,7 +403,7 @@ void TRC_ConfigForm::BWriteClick()
         ok = m_device.WriteConfig(entry->InterpolCode, direction, static_cast<uint16_t>(entry->Divider),
                                   mode + 1, 2);
     }
-    SetLamps(ok ? 3 : 1);
+    SetLamps(ok ? LampsSuccess : LampsFailure);
     Busy = false;
 }
 
@@ -428,7 +414,7 @@ void TRC_ConfigForm::BReadClick()
         if (const TConfig *entry = PossibleConfigs->FindBySetting(m_device.InterpolCode, m_device.Divider))
             m_device.PulseCount = entry->PulseCount;
     } else {
-        UserMessages().Error(Text(31));
+        UserMessages().Error(Text(TxtEncoderNotConnected));
     }
     SelectCurrent();
 }
@@ -455,12 +441,12 @@ void TRC_ConfigForm::SetLanguage(int LangBase)
 
 void TRC_ConfigForm::SBGermanClick()
 {
-    SetLanguage(1000);
+    SetLanguage(LangGerman);
 }
 
 void TRC_ConfigForm::SBEnglishClick()
 {
-    SetLanguage(0);
+    SetLanguage(LangEnglish);
 }
 
 void TRC_ConfigForm::TimerCheckSameTimer()
@@ -470,7 +456,7 @@ void TRC_ConfigForm::TimerCheckSameTimer()
         TimerCheckSame->start();
         return;
     }
-    SetLamps(2);
+    SetLamps(LampsBusy);
     QCoreApplication::processEvents();
     if (m_finished)
         return; // the window was sent back while events were pumped
@@ -483,7 +469,7 @@ void TRC_ConfigForm::TimerCheckSameTimer()
             ClearDisplay();
         break;
     case AdapterMissing:
-        UserMessages().Error(Text(32));
+        UserMessages().Error(Text(TxtAdapterNotConnected));
         FinishWithRetry();
         break;
     case Connected:
@@ -508,9 +494,9 @@ void TRC_ConfigForm::TimerCheckSameTimer()
     if (ok) {
         for (QComboBox *list : {CBImpOut, CBCW, CBNullImp})
             list->setEnabled(true);
-        SetLamps(3);
+        SetLamps(LampsSuccess);
     } else {
-        SetLamps(1);
+        SetLamps(LampsFailure);
         ClearDisplay();
         for (QComboBox *list : {CBImpOut, CBCW, CBNullImp})
             list->setEnabled(false);
@@ -522,8 +508,8 @@ void TRC_ConfigForm::TimerCheckSameTimer()
 
 void TRC_ConfigForm::SetLamps(int LampState)
 {
-    SetLampColour(PRed, LampState == 1 ? QColor(255, 0, 0) : QColor(127, 0, 0));
-    SetLampColour(PGreen, LampState == 3 ? QColor(0, 255, 0) : QColor(0, 127, 0));
+    SetLampColour(PRed, LampState == LampsFailure ? QColor(255, 0, 0) : QColor(127, 0, 0));
+    SetLampColour(PGreen, LampState == LampsSuccess ? QColor(0, 255, 0) : QColor(0, 127, 0));
 }
 
 void TRC_ConfigForm::ClearDisplay()

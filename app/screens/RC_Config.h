@@ -26,6 +26,15 @@ class QToolButton;
 class TRC_ConfigForm : public QDialog {
     Q_OBJECT
 public:
+    // What the two lamps show (SetLamps): both dark while idle or busy, red after a failed write or
+    // check, green after a successful one.
+    enum TLampState : int {
+        LampsIdle = 0,
+        LampsFailure = 1,
+        LampsBusy = 2,
+        LampsSuccess = 3
+    };
+
     // Modal results: retry makes the main window run Init again; anything else ends the program.
     static constexpr int ModalRetry = 4;
     static constexpr int ModalCancel = 2;
@@ -44,7 +53,7 @@ public:
     void ClearDisplay();
     void EnableControls(bool Flag);
 
-    // Pulse counts as the window shows and reads them (PulseCountText.h).
+    // Pulse counts as the window shows and reads them, as the command line does (PulseCountText.h).
     static QString FormatPulseCount(uint32_t Count) { return ::FormatPulseCount(Count); }
     static std::optional<uint32_t> ParsePulseCount(const QString &Text) { return ::ParsePulseCount(Text); }
 
@@ -97,8 +106,7 @@ private:
     void BuildLayout();
     void BuildActions();
     void SetLanguage(int LangBase);
-    QString Text(int Id) const;
-    QString ZeroPulseText(int Mode) const;
+    QString Text(TTextId Id) const;
     void FinishWithRetry();
     void SetWaitCursor(bool On);
 

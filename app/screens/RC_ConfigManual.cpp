@@ -16,7 +16,7 @@ namespace {
 // The string table holds no texts for the three headings (ids 6..8); these stand in for them.
 QString ColumnHeading(int langBase, int column)
 {
-    const QString text = TRC_Option::TextOf(langBase + 6 + column);
+    const QString text = TRC_Option::TextOf(langBase + TxtGridHeader0 + column);
     if (!text.isEmpty())
         return text;
     static const char *const english[] = {"Pulse count", "List value", "List byte"};

@@ -55,9 +55,9 @@ QLabel *MakeGreyLabel(QWidget *Parent, const char *Name, int Left, int Top, cons
 }
 
 // Both languages at once, English first: the Init messages do not depend on the language setting.
-QString BothLanguages(int Id)
+QString BothLanguages(TTextId Id)
 {
-    return TRC_Option::TextOf(Id) + QChar(13) + TRC_Option::TextOf(1000 + Id);
+    return TRC_Option::TextOf(LangEnglish + Id) + QChar(13) + TRC_Option::TextOf(LangGerman + Id);
 }
 
 } // namespace
@@ -202,10 +202,10 @@ bool TRC_MainForm::RunInit()
     if (!ok) {
         switch (device.CheckConnection()) {
         case EncoderMissing:
-            UserMessages().Error(BothLanguages(31));
+            UserMessages().Error(BothLanguages(TxtEncoderNotConnected));
             break;
         case AdapterMissing:
-            UserMessages().Error(BothLanguages(32));
+            UserMessages().Error(BothLanguages(TxtAdapterNotConnected));
             break;
         case Connected:
             ok = true;
@@ -228,7 +228,7 @@ bool TRC_MainForm::RunInit()
             close();
             return false;
         }
-        UserMessages().Error(BothLanguages(31));
+        UserMessages().Error(BothLanguages(TxtEncoderNotConnected));
     }
     BInit->setEnabled(true);
     return false;

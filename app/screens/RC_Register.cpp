@@ -1,5 +1,6 @@
 #include "RC_Register.h"
 
+#include "EncoderMap.h"
 #include "RC_Def.h"
 
 #include <QGroupBox>
@@ -11,9 +12,7 @@
 
 namespace {
 
-constexpr int kRows = 16;
-constexpr uint32_t kRamAddress = 0;
-constexpr uint32_t kEepromAddress = 16;
+constexpr int Rows = static_cast<int>(EncoderMap::BlockRegisters);
 
 QTreeWidget *RegisterList(QGroupBox *box, const char *name)
 {
@@ -29,7 +28,7 @@ QTreeWidget *RegisterList(QGroupBox *box, const char *name)
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(mid);"
                                        " border-bottom: 1px solid palette(mid); }"));
-    for (int row = 0; row < kRows; ++row) {
+    for (int row = 0; row < Rows; ++row) {
         auto *item = new QTreeWidgetItem(list);
         item->setText(0, QStringLiteral("%1").arg(row, 2, 16, QLatin1Char('0')).toUpper());
     }
@@ -39,12 +38,12 @@ QTreeWidget *RegisterList(QGroupBox *box, const char *name)
 // One area of 16 registers into the Data column; a failed read leaves the column empty.
 void FillList(QTreeWidget *list, TRC_Device &device, uint32_t address)
 {
-    for (int row = 0; row < kRows; ++row)
+    for (int row = 0; row < Rows; ++row)
         list->topLevelItem(row)->setText(1, QString());
-    std::array<uint8_t, kRows> bytes{};
+    std::array<uint8_t, Rows> bytes{};
     if (!device.ReadBlock(address, bytes))
         return;
-    for (int row = 0; row < kRows; ++row)
+    for (int row = 0; row < Rows; ++row)
         list->topLevelItem(row)->setText(
             1, QStringLiteral("%1").arg(bytes[row], 2, 16, QLatin1Char('0')).toUpper());
 }
@@ -70,8 +69,8 @@ TRC_RegisterForm::TRC_RegisterForm(QWidget *owner, TRC_Device &device) : QDialog
 
 void TRC_RegisterForm::FormActivate()
 {
-    FillList(LVRAM, m_device, kRamAddress);
-    FillList(LVEEPROM, m_device, kEepromAddress);
+    FillList(LVRAM, m_device, EncoderMap::RamBlock);
+    FillList(LVEEPROM, m_device, EncoderMap::EepromBlock);
 }
 
 void TRC_RegisterForm::showEvent(QShowEvent *event)

@@ -18,7 +18,7 @@ const unsigned char *RotaconfVersionBlock();
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 24;
+constexpr std::size_t HeaderSize = 24;
 
 // The marker is kept reversed here so that the reader's own constants never look like a block.
 std::string Marker()
@@ -101,14 +101,14 @@ std::uint32_t Checksum(const unsigned char *data, std::size_t size)
 // One candidate block starting at the marker; nothing when any part of it is missing or garbled.
 std::optional<VersionData> ParseBlock(const unsigned char *block, std::size_t available)
 {
-    if (available < kHeaderSize)
+    if (available < HeaderSize)
         return std::nullopt;
     Cursor header(block + 16, 8);
     const std::uint32_t payloadSize = header.U32();
     const std::uint32_t checksum = header.U32();
-    if (payloadSize > available - kHeaderSize)
+    if (payloadSize > available - HeaderSize)
         return std::nullopt;
-    const unsigned char *payload = block + kHeaderSize;
+    const unsigned char *payload = block + HeaderSize;
     if (Checksum(payload, payloadSize) != checksum)
         return std::nullopt;
 

@@ -5,6 +5,4 @@ tarnbus_add_fuzzer(hexfile_fuzz
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/hexfile_fuzz.cpp ${TARNBUS_FUZZ_DATA_SOURCES}
   SECONDS 30
   CORPUS ${CMAKE_CURRENT_LIST_DIR}/hexfile-seeds)
-if(TARGET hexfile_fuzz)
-  target_include_directories(hexfile_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/library ${PROJECT_SOURCE_DIR}/library/data)
-endif()
+target_include_directories(hexfile_fuzz PRIVATE ${PROJECT_SOURCE_DIR}/library ${PROJECT_SOURCE_DIR}/library/data)

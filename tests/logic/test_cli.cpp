@@ -114,6 +114,16 @@ TEST_F(Cli, SetWritesEepromThenRamAndTheEncoderKeepsIt)
     EXPECT_TRUE(none.err.contains(QStringLiteral("no pulse count 3000")) &&
                 !none.err.contains(QStringLiteral("-->")));
     EXPECT_EQ(run({QStringLiteral("set"), QStringLiteral("1024"), QStringLiteral("2")}).status, 2);
+
+    // A pulse count reads as the configuration window reads a typed one: blanks around it and
+    // apostrophes are fine, anything else in it is refused before the encoder is touched.
+    const CliRun blank = run({QStringLiteral("--log"), QStringLiteral("set"), QStringLiteral(" 2048")});
+    EXPECT_EQ(blank.status, 0) << SHOW(blank);
+    EXPECT_TRUE(blank.out.contains(QStringLiteral("Written: pulse count 2048 (code 4, divider 2)")))
+        << SHOW(blank);
+    const CliRun extra = run({QStringLiteral("--log"), QStringLiteral("set"), QStringLiteral("2048 +1")});
+    EXPECT_EQ(extra.status, 2) << SHOW(extra);
+    EXPECT_FALSE(extra.err.contains(QStringLiteral("-->")));
 }
 
 TEST_F(Cli, FactoryAndRegisters)

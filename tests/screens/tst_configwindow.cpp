@@ -1,6 +1,5 @@
 // The configuration window driven as a user would, against the simulated adapter and encoder.
 #include "DebugWindow.h"
-#include "PulseCountText.h"
 #include "RC_Config.h"
 #include "ScreensTestSupport.h"
 #include "tarnbus_sim.h"
@@ -119,16 +118,6 @@ private slots:
         Messages.reset();
     }
 
-    void pulseCountTexts()
-    {
-        QCOMPARE(FormatPulseCount(0) + FormatPulseCount(999), QStringLiteral("0999"));
-        QCOMPARE(FormatPulseCount(2000050), QStringLiteral("2'000'050"));
-        QCOMPARE(ParsePulseCount(QStringLiteral("1'000'500")), std::optional<uint32_t>(1000500));
-        QCOMPARE(ParsePulseCount(QStringLiteral("none")), std::nullopt);
-        // Too many digits must not wrap round into some small pulse count.
-        QCOMPARE(ParsePulseCount(QStringLiteral("4294967296")), std::nullopt);
-    }
-
     // Opening shows plate and lists, selects the encoder's configuration and writes it, EEPROM first.
     void opensWithPlateListsAndSelection()
     {
@@ -173,10 +162,21 @@ private slots:
         QCOMPARE(tbsim_slave_get(0, 1), 0x5A);
         QCOMPARE(EncoderBytes(16)[2] & 0xDF, eeprom[2] & 0xDF);
 
-        // Typed and confirmed with Enter: a pulse count is read from its digits.
+        // Typed and confirmed with Enter: a pulse count reads as the command line reads it, with or
+        // without apostrophes and blanks around it; a text with anything else in it writes nothing.
         Type(Form->CBImpOut, QStringLiteral("1024"));
         QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
         QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 3, 4}));
+        Type(Form->CBImpOut, QStringLiteral(" 2048"));
+        QCOMPARE(TakeWrites(), (QStringList{"10", "00"}));
+        QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 3, 2}));
+        Type(Form->CBImpOut, QStringLiteral("+1024"));
+        QCOMPARE(TakeWrites(), QStringList());
+        QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 3, 2}));
+        QVERIFY(Lit(Form->PRed) && !Lit(Form->PGreen));
+        Type(Form->CBImpOut, QStringLiteral("1'024"));
+        QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 3, 4}));
+        TakeWrites();
         // A typed direction that names no item is not written as some other direction.
         Type(Form->CBCW, QStringLiteral("left"));
         QCOMPARE(TakeWrites(), QStringList());

@@ -13,9 +13,11 @@ std::optional<uint32_t> ParsePulseCount(const QString &Text)
 {
     uint64_t value = 0;
     bool any = false;
-    for (QChar c : Text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+    for (const QChar c : Text.trimmed()) {
+        if (c == QLatin1Char('\''))
             continue;
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt; // "2048 +1" is no pulse count, not 20481
         any = true;
         value = value * 10 + static_cast<uint64_t>(c.unicode() - '0');
         if (value > UINT32_MAX)
