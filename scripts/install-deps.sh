@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev libjpeg62-turbo-dev fonts-dejavu-core
   libftdi1-dev                       # the open driver for FTDI adapters
   srecord binutils                   # Intel HEX files checked against tools no one here wrote
-  xvfb xauth                         # the program's smoke test under a real X server
+  xvfb xauth libxcb1-dev             # the program's smoke test and the captions under a real X server
   dpkg-dev file lintian              # Debian packages: building (cpack) and checking them
   desktop-file-utils appstream       # checks of the desktop entry and the AppStream data
   g++-mingw-w64-i686-posix googletest           # tarnbus.dll for 32-bit Windows and its tests

@@ -1,13 +1,13 @@
 #include "About.h"
 
 #include "VersionInfo.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 
 namespace {
@@ -68,8 +68,7 @@ TAboutForm::TAboutForm(QWidget *owner, const QString &programFile)
     BOK->setDefault(true);
     connect(BOK, &QPushButton::clicked, this, &QDialog::accept);
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnDesktop(this);
 }
 
 void TAboutForm::FormActivate()

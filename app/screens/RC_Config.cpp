@@ -3,6 +3,7 @@
 #include "ConfigChoice.h"
 #include "Glyphs.h"
 #include "PulseCountText.h"
+#include "WindowPlacement.h"
 
 #include <QAction>
 #include <QApplication>
@@ -137,6 +138,7 @@ TRC_ConfigForm::TRC_ConfigForm(QWidget *Owner, const QString &VersionText, TRC_D
     setObjectName(QStringLiteral("RC_ConfigForm"));
     BuildLayout();
     BuildActions();
+    CentreOnDesktop(this); // not over the main window, which is hidden while this one is open
     SetLamps(LampsIdle);
     Busy = false;
     State = LastState = Connected;

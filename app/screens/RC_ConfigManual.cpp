@@ -1,13 +1,12 @@
 #include "RC_ConfigManual.h"
 
 #include "RC_Def.h"
+#include "WindowPlacement.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QStringList>
 #include <QTableWidget>
 
@@ -69,8 +68,7 @@ TRC_ConfigManualForm::TRC_ConfigManualForm(QWidget *owner, TConfigList &catalogu
     BCancel->setGeometry(8, 364, 97, 41);
     connect(BCancel, &QPushButton::clicked, this, &QDialog::reject);
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnDesktop(this);
 
     FormCreate();
     // Connected after the first fill, which runs the two handlers itself.

@@ -9,6 +9,7 @@
 #include "ProgramFiles.h"
 #include "RC_Config.h"
 #include "RC_Main.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -84,9 +85,7 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Rotaconf"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Rotaconf"));
-    QApplication::setQuitOnLastWindowClosed(false); // the main window hides while the work goes on
+    SetUpApplication();
 
     TBoxMessages boxes;
     SetUserMessages(&boxes);

@@ -71,6 +71,7 @@ class TestConfigWindow : public QObject {
 
     std::unique_ptr<TCapturedMessages> Messages;
     std::unique_ptr<TRC_Device> Device;
+    std::unique_ptr<QWidget> Owner; // freed after the window it owns
     std::unique_ptr<TRC_ConfigForm> Form;
 
     // Start addresses of the writes traced since the last call, in order ("10" EEPROM, "00" RAM).
@@ -85,10 +86,9 @@ class TestConfigWindow : public QObject {
         return writes;
     }
 
-    // The device as Init leaves it, with logging on, then the window.
     // The window on the encoder as Init leaves it; false when the catalogue or the encoder cannot be
     // read, and the caller's QVERIFY stops the test there rather than go on without a window.
-    bool Open()
+    bool Open(QWidget *OwnerWindow = nullptr)
     {
         Device = std::make_unique<TRC_Device>();
         if (!Device->Catalogue->LoadFromFile(QCoreApplication::applicationDirPath() +
@@ -97,7 +97,7 @@ class TestConfigWindow : public QObject {
         if (!Device->ReopenAndConfig() || !Device->ReadRatingPlate() || !Device->ReadActualConfig())
             return false;
         Device->Com->ShowDebug();
-        Form = std::make_unique<TRC_ConfigForm>(nullptr, QStringLiteral("1.1.6"), *Device);
+        Form = std::make_unique<TRC_ConfigForm>(OwnerWindow, QStringLiteral("1.1.6"), *Device);
         Form->show();
         return true;
     }
@@ -114,6 +114,7 @@ private slots:
     void cleanup()
     {
         Form.reset();
+        Owner.reset();
         Device.reset();
         Messages.reset();
     }
@@ -138,6 +139,20 @@ private slots:
         QCOMPARE(EncoderBlock(0), (TBlockValues{4, 1, 3, 2}));
         QVERIFY(Lit(Form->PGreen) && !Lit(Form->PRed));
         QVERIFY(Form->TimerCheckSame->isActive() && Form->TimerCheckSame->interval() == 7000);
+    }
+
+    // In the middle of the desktop, not over the main window that owns it; captioned "Rotaconf".
+    void opensCentredOnTheDesktop()
+    {
+        Owner = std::make_unique<QWidget>();
+        Owner->setGeometry(20, 30, 479, 447);
+        Owner->show();
+        QVERIFY(Open(Owner.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(Form.get()));
+        const QPoint offset = Form->frameGeometry().center() - Form->screen()->availableGeometry().center();
+        QVERIFY2(offset.manhattanLength() <= 4,
+                 qPrintable(QStringLiteral("%1, %2").arg(offset.x()).arg(offset.y())));
+        QCOMPARE(Form->windowTitle(), QStringLiteral("Rotaconf"));
     }
 
     void choicesAreWrittenAtOnce()

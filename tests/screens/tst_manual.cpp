@@ -3,6 +3,7 @@
 #include "RC_Def.h"
 
 #include <QComboBox>
+#include <QScreen>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -56,6 +57,7 @@ class TestManualSelection : public QObject {
 private slots:
     void emptyCatalogueAndEmptyType();
     void sharedBasicResolution();
+    void opensCentredOnTheDesktop();
 };
 
 void TestManualSelection::emptyCatalogueAndEmptyType()
@@ -100,6 +102,23 @@ void TestManualSelection::sharedBasicResolution()
     form.CBArtType->setCurrentIndex(1);
     QCOMPARE(Grid(form.SGData), (QStringList{kEnglishHeader, "9999|1|1"}));
     QCOMPARE(catalogue.Count(), 4);
+}
+
+// In the middle of the desktop, not over the main window that owns it.
+void TestManualSelection::opensCentredOnTheDesktop()
+{
+    QWidget owner;
+    owner.setGeometry(20, 30, 479, 447);
+    owner.show();
+    TConfigList catalogue;
+    Fill(catalogue, {{1, QStringLiteral("Type")}}, {{1, 1024, 4096, 1, 1}});
+    auto *form = new TRC_ConfigManualForm(&owner, catalogue, 0);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    const QPoint offset = form->frameGeometry().center() - form->screen()->availableGeometry().center();
+    QVERIFY2(offset.manhattanLength() <= 4,
+             qPrintable(QStringLiteral("%1, %2").arg(offset.x()).arg(offset.y())));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Manuelle Auswahl"));
 }
 
 QTEST_MAIN(TestManualSelection)
