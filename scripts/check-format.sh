@@ -13,7 +13,7 @@ fi
 unguarded=()
 for f in "${files[@]}"; do
   [[ "$f" == *.h ]] || continue
-  guard=$(grep -m1 -E '^#ifndef [A-Z0-9_]+_H$' "$f" | cut -d' ' -f2)
+  guard=$(grep -m1 -E '^#ifndef [A-Z0-9_]+_H$' "$f" | cut -d' ' -f2) || true
   if [ -z "$guard" ] || ! grep -qx "#define $guard" "$f" || grep -q '^#pragma once' "$f"; then
     unguarded+=("$f")
   fi

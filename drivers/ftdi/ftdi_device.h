@@ -1,7 +1,8 @@
 // One FTDI device opened through libftdi1 on its first interface, with the behaviour of FTDI's D2XX
 // driver where libftdi1 differs: reads wait for the whole count until the read time-out, then hand over
 // what came; the serial number is read once at opening.
-#pragma once
+#ifndef TARNBUS_FTDI_DEVICE_H
+#define TARNBUS_FTDI_DEVICE_H
 
 #include <cstdint>
 #include <memory>
@@ -46,3 +47,5 @@ private:
 };
 
 } // namespace tbftdi
+
+#endif

@@ -1,6 +1,7 @@
 // How libftdi1's results become the D2XX statuses the library handles. libftdi1 answers a count or 0
 // for success and a negative number, whose meaning depends on the function, for failure.
-#pragma once
+#ifndef TARNBUS_FTDI_STATUS_H
+#define TARNBUS_FTDI_STATUS_H
 
 #include "d2xx.h"
 
@@ -17,3 +18,5 @@ enum class Step {
 FT_STATUS statusOf(Step step, int result);
 
 } // namespace tbftdi
+
+#endif

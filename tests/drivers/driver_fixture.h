@@ -1,6 +1,7 @@
 // The open driver loaded by path, as the library loads it, with a fresh simulated world and stand-in
 // per test.
-#pragma once
+#ifndef TARNBUS_TEST_DRIVER_FIXTURE_H
+#define TARNBUS_TEST_DRIVER_FIXTURE_H
 
 #include <gtest/gtest.h>
 
@@ -83,3 +84,5 @@ protected:
     FT_SetBitMode_t pSetBitMode = nullptr;
     FT_EE_Read_t pEeRead = nullptr;
 };
+
+#endif

@@ -1,7 +1,8 @@
 // Control of the libftdi1 stand-in the open driver's tests load in place of libftdi1.so.2. The stand-in
 // hands everything a device would get to the simulated adapter (libftd2xx-sim.so), so the MPSSE bytes
 // the driver sends reach the simulated master chip and encoder.
-#pragma once
+#ifndef TARNBUS_TEST_FTDI_STANDIN_H
+#define TARNBUS_TEST_FTDI_STANDIN_H
 
 #ifdef __cplusplus
 extern "C" {
@@ -21,4 +22,6 @@ STANDIN_EXPORT int ftdi_standin_live_contexts(void);
 
 #ifdef __cplusplus
 }
+#endif
+
 #endif

@@ -1,6 +1,7 @@
 // Control of libftd2xx-faulty.so, a D2XX stand-in that passes every call through to the simulated
 // adapter and spoils the N-th call in one of the ways a USB device fails.
-#pragma once
+#ifndef ROTACONF_TEST_FTD2XX_FAULTY_H
+#define ROTACONF_TEST_FTD2XX_FAULTY_H
 
 #include <stdint.h>
 
@@ -21,3 +22,5 @@ __attribute__((visibility("default"))) void faulty_arm(uint32_t n, int mode);
 // T time-outs, L latency, B bit mode, E EEPROM read.
 __attribute__((visibility("default"))) const char *faulty_calls(void);
 }
+
+#endif

@@ -1,6 +1,7 @@
 // Whole-file reading and writing for the catalogue tool: errors as messages, never exceptions, and
 // an output replaced only by a complete new file.
-#pragma once
+#ifndef ROTACONF_CATALOG_FILE_IO_H
+#define ROTACONF_CATALOG_FILE_IO_H
 
 #include <cstddef>
 #include <string>
@@ -18,3 +19,5 @@ bool replaceFile(const std::string &path, const void *data, size_t size, const s
                  std::string &error);
 
 } // namespace catalog
+
+#endif
