@@ -8,21 +8,19 @@ set(TARNBUS_GENERATED_DIR ${PROJECT_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${TARNBUS_GENERATED_DIR})
 
 # The CMake package and the pkg-config file, both relocatable.
-if(TARGET tarnbus)
-  set(TARNBUS_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/tarnbus)
-  install(EXPORT tarnbusTargets NAMESPACE tarnbus:: DESTINATION ${TARNBUS_CMAKEDIR} COMPONENT dev)
-  configure_package_config_file(${TARNBUS_PACKAGING_DIR}/tarnbusConfig.cmake.in
-    ${TARNBUS_GENERATED_DIR}/tarnbusConfig.cmake INSTALL_DESTINATION ${TARNBUS_CMAKEDIR})
-  write_basic_package_version_file(${TARNBUS_GENERATED_DIR}/tarnbusConfigVersion.cmake
-    COMPATIBILITY SameMajorVersion)
-  install(FILES ${TARNBUS_GENERATED_DIR}/tarnbusConfig.cmake ${TARNBUS_GENERATED_DIR}/tarnbusConfigVersion.cmake
-    DESTINATION ${TARNBUS_CMAKEDIR} COMPONENT dev)
+set(TARNBUS_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/tarnbus)
+install(EXPORT tarnbusTargets NAMESPACE tarnbus:: DESTINATION ${TARNBUS_CMAKEDIR} COMPONENT dev)
+configure_package_config_file(${TARNBUS_PACKAGING_DIR}/tarnbusConfig.cmake.in
+  ${TARNBUS_GENERATED_DIR}/tarnbusConfig.cmake INSTALL_DESTINATION ${TARNBUS_CMAKEDIR})
+write_basic_package_version_file(${TARNBUS_GENERATED_DIR}/tarnbusConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${TARNBUS_GENERATED_DIR}/tarnbusConfig.cmake ${TARNBUS_GENERATED_DIR}/tarnbusConfigVersion.cmake
+  DESTINATION ${TARNBUS_CMAKEDIR} COMPONENT dev)
 
-  file(RELATIVE_PATH TARNBUS_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
-  string(REGEX REPLACE "/$" "" TARNBUS_PC_TO_PREFIX "${TARNBUS_PC_TO_PREFIX}")
-  configure_file(${TARNBUS_PACKAGING_DIR}/tarnbus.pc.in ${TARNBUS_GENERATED_DIR}/tarnbus.pc @ONLY)
-  install(FILES ${TARNBUS_GENERATED_DIR}/tarnbus.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
-endif()
+file(RELATIVE_PATH TARNBUS_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" TARNBUS_PC_TO_PREFIX "${TARNBUS_PC_TO_PREFIX}")
+configure_file(${TARNBUS_PACKAGING_DIR}/tarnbus.pc.in ${TARNBUS_GENERATED_DIR}/tarnbus.pc @ONLY)
+install(FILES ${TARNBUS_GENERATED_DIR}/tarnbus.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
 if(NOT UNIX OR APPLE)
   return()  # the rest is for Linux desktops and Debian packages
