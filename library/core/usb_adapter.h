@@ -1,5 +1,9 @@
 /* The FTDI USB adapter: the D2XX device in MPSSE mode and the SPI frames to the master chip. Command
- * bytes are gathered in one of two queues and handed to the device in one write. */
+ * bytes are gathered in one of two queues and handed to the device in one write. Queue 0 carries the
+ * register frames and the sensor cycles of register mode C; queue 1 is a second prepared sensor cycle
+ * whose idle cycles send the control bit 1 instead of 0 (RunUsbCycle on queue 1). A queue is "clean"
+ * while it holds no prepared sequence; a prepared one keeps its bytes in the send buffer and is sent
+ * again unchanged until a register frame or another command drops it. */
 #ifndef TARNBUS_USB_ADAPTER_H
 #define TARNBUS_USB_ADAPTER_H
 
@@ -56,11 +60,14 @@ public:
     /* A USB round trip takes longer than the master needs to take an instruction. */
     bool bSeesPendingInstruction() const override { return false; }
 
+    /* Queue building: bytes are appended to queue 0 or 1. */
     void vAddCommand(uint8_t ucByte, unsigned uiQueue);
     void vAddSelect(unsigned uiQueue);
     void vAddDeselect(unsigned uiQueue);
     bool bQueueClean(unsigned uiQueue) const { return abQueueClean[uiQueue]; }
     void vSetQueueClean(unsigned uiQueue, bool bClean) { abQueueClean[uiQueue] = bClean; }
+    /* Hands a queue to the device. With bDiscard the queue is emptied and left clean; without it the
+     * bytes stay prepared in the send buffer for the next send. */
     bool bSendQueue(bool bDiscard, unsigned uiQueue);
     bool bPurgeRx();
     /* Reads one whole answer. On a failure or a short answer, the receive queue is purged and the
@@ -71,9 +78,10 @@ public:
      * opcode, that no late answer follows. Does nothing after successful transfers. */
     bool bBackInStep();
 
-    /* Register mode C: one sensor cycle in one device write and one device read. Request bits: 1 start
-     * a read frame, 2 a write frame, 4 more registers follow, 8 the frame goes on with the next
-     * register. Failures are reported in the record's ulError (10 command not taken, 11 transport). */
+    /* Register mode C: one sensor cycle in one device write and one device read, prepared on queue 0
+     * or 1 (idle command 4 or 2: control bit 0 or 1). Request bits: 1 start a read frame, 2 a write
+     * frame, 4 more registers follow, 8 the frame goes on with the next register. Failures are
+     * reported in the record's ulError (10 command not taken, 11 transport or no such queue). */
     BissReadSensClass RunUsbCycle(const UsbCycleContext &context, unsigned uiQueue, uint8_t ucRequest,
                                   uint8_t ucSlaveId, uint8_t ucAddress, uint8_t ucData);
     /* Outcomes of the register paths. */
@@ -90,10 +98,6 @@ public:
                                 uint32_t ulCount, const uint8_t *pucData, uint32_t *pulDone);
     uint8_t RunUsbRegisterRead(const UsbCycleContext &context, uint8_t ucSlaveId, uint8_t ucAddress,
                                uint32_t ulCount, uint8_t *pucData, uint32_t *pulRead);
-
-    const char *strSerialNumber() const { return acSerialNumber.data(); }
-    TransferState *pGetTransferState() { return pTransferState.get(); }
-    uint8_t ucGetE5LowBits() const { return ucE5LowBits; }
 
 private:
     /* Drops a prepared sequence so that a register frame starts on an empty queue. */
@@ -113,27 +117,29 @@ private:
 
     /* Register mode C. */
     uint8_t ucUsbSlaveCount() const;
-    void vBuildCycle(uint8_t ucCommand, unsigned uiPolls);
+    void vBuildCycle(unsigned uiQueue, uint8_t ucCommand, unsigned uiPolls);
     uint8_t ucUsbReadyWait(const UsbCycleContext &context);
     uint8_t ucUsbAbort();
     void vUsbFallIdle(const UsbCycleContext &context);
     BissReadSensClass RunUsbRegisterFrame(const UsbCycleContext &context, uint8_t ucRequest,
                                           uint8_t ucSlaveId, uint8_t ucAddress, uint8_t ucData, bool bRead);
 
-    std::unique_ptr<TransferState> pTransferState;
-    uint8_t ucE5LowBits;                          /* master configuration item 2 at creation */
-    std::unique_ptr<tarnbus::D2xxDriver> pDriver; /* null when the driver cannot be loaded */
+    std::unique_ptr<TransferState> pTransferState; /* the control frame the USB cycles carry */
+    uint8_t ucE5LowBits;                           /* master configuration item 2 at creation: slave count */
+    std::unique_ptr<tarnbus::D2xxDriver> pDriver;  /* null when the driver cannot be loaded */
     FT_HANDLE hDevice = nullptr;
     std::array<std::vector<uint8_t>, QUEUE_COUNT> avecQueue;
-    std::array<std::unique_ptr<uint8_t[]>, QUEUE_COUNT> apSendBuffer;
+    std::array<std::unique_ptr<uint8_t[]>, QUEUE_COUNT> apSendBuffer; /* a prepared sequence, or null */
     std::array<size_t, QUEUE_COUNT> auiSendBufferSize{};
     std::array<bool, QUEUE_COUNT> abQueueClean{true, true};
+    /* The adapter's serial number from its EEPROM, read at opening; kept with the open device. */
     std::array<char, SERIAL_NUMBER_SIZE> acSerialNumber{};
-    bool bOutOfStep = false;       /* a write may have been cut short inside a command */
-    bool bRxSuspect = false;       /* an answer failed: older bytes may still arrive */
-    int iFrameRegister = -1;       /* master register of the frame under way; -1 while setting up */
-    uint8_t ucPreparedCommand = 0; /* the cycle command the prepared transfer of queue 0 carries */
-    unsigned uiPreparedPolls = 0;
+    bool bOutOfStep = false; /* a write may have been cut short inside a command */
+    bool bRxSuspect = false; /* an answer failed: older bytes may still arrive */
+    int iFrameRegister = -1; /* master register of the frame under way; -1 while setting up */
+    /* The cycle command and status polls the prepared transfer of each queue carries. */
+    std::array<uint8_t, QUEUE_COUNT> aucPreparedCommand{};
+    std::array<unsigned, QUEUE_COUNT> auiPreparedPolls{};
     int32_t lSy2dHandle = -1; /* the kind-5 adapter has no transport; this never changes */
 };
 

@@ -48,17 +48,17 @@ uint8_t UsbAdapterClass::ucUsbSlaveCount() const
     return ucE5LowBits > 7 ? 7 : ucE5LowBits;
 }
 
-void UsbAdapterClass::vBuildCycle(uint8_t ucCommand, unsigned uiPolls)
+void UsbAdapterClass::vBuildCycle(unsigned uiQueue, uint8_t ucCommand, unsigned uiPolls)
 {
-    auto &q = avecQueue[0];
-    vAddSelect(0);
+    auto &q = avecQueue[uiQueue];
+    vAddSelect(uiQueue);
     q.insert(q.end(), {MPSSE_BYTES_OUT, uint8_t(0x02), uint8_t(0x00), SPI_WRITE, REG_INSTRUCTION, ucCommand});
-    vAddDeselect(0);
+    vAddDeselect(uiQueue);
     auto vRead = [&](uint8_t ucAddress) {
-        vAddSelect(0);
+        vAddSelect(uiQueue);
         q.insert(q.end(),
                  {MPSSE_BYTES_OUT_IN, uint8_t(0x02), uint8_t(0x00), SPI_READ, ucAddress, uint8_t(0)});
-        vAddDeselect(0);
+        vAddDeselect(uiQueue);
     };
     for (unsigned i = 0; i < uiPolls; ++i)
         vRead(REG_STATUS);
@@ -71,16 +71,19 @@ void UsbAdapterClass::vBuildCycle(uint8_t ucCommand, unsigned uiPolls)
         for (unsigned i = 0; i < 8; ++i)
             vRead(static_cast<uint8_t>(0x40 + 8 * s + i));
     }
-    vAddCommand(MPSSE_SEND_IMMEDIATE, 0);
+    vAddCommand(MPSSE_SEND_IMMEDIATE, uiQueue);
 }
 
 BissReadSensClass UsbAdapterClass::RunUsbCycle(const UsbCycleContext &context, unsigned uiQueue,
                                                uint8_t ucRequest, uint8_t ucSlaveId, uint8_t ucAddress,
                                                uint8_t ucData)
 {
-    static_cast<void>(uiQueue); // the register paths run every cycle on queue 0
     BissReadSensClass record;
     TransferState &state = *pTransferState;
+    if (uiQueue >= QUEUE_COUNT) {
+        record.ulError = CYCLE_ERROR_TRANSPORT;
+        return record;
+    }
 
     const uint32_t ulPollField = context.ulE6Low5;
     const unsigned uiPolls = (ulPollField & 0x10 ? 20 : 2) * (ulPollField & 0x0F);
@@ -90,7 +93,7 @@ BissReadSensClass UsbAdapterClass::RunUsbCycle(const UsbCycleContext &context, u
         vStartFrame(state, ucRequest & REQ_READ ? FRAME_READ : FRAME_WRITE, ucSlaveId, ucAddress, ucData,
                     (ucRequest & REQ_NEXT_REGISTER) != 0);
     }
-    uint8_t ucCommand = CMD_BIT_0; // idle
+    uint8_t ucCommand = uiQueue == 0 ? CMD_BIT_0 : CMD_BIT_1; // idle
     if (state.ucFrameMode != FRAME_IDLE) {
         state.ucMoreRegisters = (ucRequest & REQ_CHAINED) ? 1 : 0;
         ucCommand = ucFrameCommand(state, CMD_START_BIT_0);
@@ -101,17 +104,18 @@ BissReadSensClass UsbAdapterClass::RunUsbCycle(const UsbCycleContext &context, u
         return record;
     }
     // The transfer is prepared once and sent again as long as the command stays the same.
-    if (bQueueClean(0) || ucPreparedCommand != ucCommand || uiPreparedPolls != uiPolls) {
-        vDropPrepared(0);
-        avecQueue[0].clear();
-        vBuildCycle(ucCommand, uiPolls);
-        ucPreparedCommand = ucCommand;
-        uiPreparedPolls = uiPolls;
+    if (bQueueClean(uiQueue) || aucPreparedCommand[uiQueue] != ucCommand ||
+        auiPreparedPolls[uiQueue] != uiPolls) {
+        vDropPrepared(uiQueue);
+        avecQueue[uiQueue].clear();
+        vBuildCycle(uiQueue, ucCommand, uiPolls);
+        aucPreparedCommand[uiQueue] = ucCommand;
+        auiPreparedPolls[uiQueue] = uiPolls;
     }
     const size_t uiReads = uiPolls + 3 + 16 * (ucUsbSlaveCount() + 1);
     std::vector<uint8_t> vecAnswer(3 * uiReads);
-    const bool bSent = bSendQueue(false, 0);
-    vSetQueueClean(0, false);
+    const bool bSent = bSendQueue(false, uiQueue);
+    vSetQueueClean(uiQueue, false);
     if (!bSent || !bReadAnswer(vecAnswer.data(), vecAnswer.size())) {
         record.ulError = CYCLE_ERROR_TRANSPORT;
         return record;
