@@ -34,6 +34,13 @@ protected:
         return vec;
     }
 
+    static std::string strHex(unsigned uiValue)
+    {
+        char ac[8];
+        std::snprintf(ac, sizeof ac, "0x%02X", uiValue);
+        return ac;
+    }
+
     static std::vector<std::string> controlLog()
     {
         std::vector<std::string> vec;
@@ -286,6 +293,32 @@ TEST_F(RegisterModeCTest, WriteBrokenOffMidFrameNeverLandsLater)
              return vec;
          }())
         EXPECT_EQ(std::string::npos, str.find("write")) << str;
+}
+
+TEST_F(RegisterModeCTest, ReadBrokenOffMidFrameIsNotFinishedByTheNextOne)
+{
+    const uint32_t h = ulOpenModeC();
+    // A device read fails inside the header of register 0x20's frame (the slave's ready wait and the
+    // first header bits went through).
+    tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, 34);
+    uint8_t uc = 0;
+    uint32_t ulCount = 1;
+    EXPECT_EQ(BISS_COMM_FAILED, ReadSlaveRegister(h, 0, 0, 0x20, &ulCount, &uc));
+    const size_t uiSent = frameCommands().size();
+    EXPECT_GT(uiSent, 0u) << "the frame had begun";
+    EXPECT_LT(uiSent, 10u) << "the header was cut short";
+    tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 0, 0);
+    tbsim_clear_logs();
+
+    // The next read starts afresh: the encoder sees one whole frame, for register 5 only.
+    ulCount = 1;
+    ASSERT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, 0x05, &ulCount, &uc));
+    EXPECT_EQ(tbsim_slave_get(0, 0x05), uc);
+    EXPECT_EQ((std::vector<std::string>{"slave 0 read 0x05 = " + strHex(uc)}), controlLog());
+    const Commands vecHeader = header(0, 0x05, ""); // start, id and address: what the cut frame had too
+    const Commands vecSent = frameCommands();
+    ASSERT_GE(vecSent.size(), vecHeader.size());
+    EXPECT_EQ(vecHeader, Commands(vecSent.begin(), vecSent.begin() + vecHeader.size()));
 }
 
 TEST_F(RegisterModeCTest, RefusedCallsSendNothing)
