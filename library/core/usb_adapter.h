@@ -121,6 +121,9 @@ private:
     uint8_t ucUsbReadyWait(const UsbCycleContext &context);
     uint8_t ucUsbAbort();
     void vUsbFallIdle(const UsbCycleContext &context);
+    /* A register whose frame failed: an abort when the master did not take the cycle command, else
+     * the slave's channel falls idle and the failure is named (ucOther when no frame check names it). */
+    uint8_t ucUsbFrameFailed(const UsbCycleContext &context, uint32_t ulError, uint8_t ucOther);
     BissReadSensClass RunUsbRegisterFrame(const UsbCycleContext &context, uint8_t ucRequest,
                                           uint8_t ucSlaveId, uint8_t ucAddress, uint8_t ucData, bool bRead);
 

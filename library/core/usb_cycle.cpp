@@ -197,6 +197,16 @@ void UsbAdapterClass::vUsbFallIdle(const UsbCycleContext &context)
         RunUsbCycle(context, 0, 0, 0, 0, 0);
 }
 
+uint8_t UsbAdapterClass::ucUsbFrameFailed(const UsbCycleContext &context, uint32_t ulError, uint8_t ucOther)
+{
+    if (ulError == CYCLE_ERROR_NOT_TAKEN)
+        return ucUsbAbort();
+    vUsbFallIdle(context);
+    if (ulError == FRAME_ERROR_NO_ACK || ulError == FRAME_ERROR_NO_START)
+        return USB_NO_ANSWER;
+    return ulError == FRAME_ERROR_CRC ? USB_CRC_FAILED : ucOther;
+}
+
 uint8_t UsbAdapterClass::ucUsbReadyWait(const UsbCycleContext &context)
 {
     uint8_t ucControl = 0;
@@ -251,14 +261,8 @@ uint8_t UsbAdapterClass::RunUsbRegisterWrite(const UsbCycleContext &context, uin
         const uint8_t ucRequest = static_cast<uint8_t>(REQ_WRITE | (i > 0 ? REQ_NEXT_REGISTER : 0) | ucChain);
         const BissReadSensClass record = RunUsbRegisterFrame(
             context, ucRequest, ucSlaveId, static_cast<uint8_t>(ucAddress + i), pucData[i], false);
-        if (record.ulError == CYCLE_ERROR_NOT_TAKEN)
-            return ucUsbAbort();
-        if (record.ulError != 0) {
-            vUsbFallIdle(context);
-            if (record.ulError == FRAME_ERROR_NO_ACK || record.ulError == FRAME_ERROR_NO_START)
-                return USB_NO_ANSWER;
-            return record.ulError == FRAME_ERROR_CRC ? USB_CRC_FAILED : USB_WRITE_FAILED;
-        }
+        if (record.ulError != 0)
+            return ucUsbFrameFailed(context, record.ulError, USB_WRITE_FAILED);
         *pulDone = i + 1;
     }
     return USB_DONE;
@@ -283,14 +287,8 @@ uint8_t UsbAdapterClass::RunUsbRegisterRead(const UsbCycleContext &context, uint
             vAbandonFrame(*pTransferState);
             return USB_TRANSPORT_FAILED;
         }
-        if (record.ulError == CYCLE_ERROR_NOT_TAKEN)
-            return ucUsbAbort();
-        if (record.ulError != 0) {
-            vUsbFallIdle(context);
-            if (record.ulError == FRAME_ERROR_NO_ACK || record.ulError == FRAME_ERROR_NO_START)
-                return USB_NO_ANSWER;
-            return record.ulError == FRAME_ERROR_CRC ? USB_CRC_FAILED : USB_READ_FAILED;
-        }
+        if (record.ulError != 0)
+            return ucUsbFrameFailed(context, record.ulError, USB_READ_FAILED);
         pucData[i] = record.ucRegisterData;
         *pulRead = i + 1;
     }

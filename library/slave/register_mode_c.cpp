@@ -16,6 +16,20 @@ namespace {
 constexpr uint32_t MAX_SLAVE_ID = 7;
 constexpr uint32_t MAX_ADDRESS = 127;
 
+// What a failed register run on the USB adapter means to the caller.
+BissEnum eUsbFailure(uint8_t ucOutcome)
+{
+    switch (ucOutcome) {
+    case UsbAdapterClass::USB_TIMED_OUT:
+        return BISS_TIMEOUT;
+    case UsbAdapterClass::USB_CRC_FAILED:
+    case UsbAdapterClass::USB_NO_ANSWER:
+        return BISS_REGERROR;
+    default:
+        return BISS_COMM_FAILED;
+    }
+}
+
 // The lists of one transfer, released whatever way the call leaves.
 struct DataLists {
     READDATA1 *pScd = nullptr;
@@ -76,19 +90,11 @@ BissEnum BissClass::eReadSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlave
     const uint8_t ucOutcome =
         pUsbAdapter->RunUsbRegisterRead(context, static_cast<uint8_t>(ulSlaveId),
                                         static_cast<uint8_t>(ulAddress), *pulCount, vecData.data(), &ulRead);
-    switch (ucOutcome) {
-    case UsbAdapterClass::USB_DONE:
-        std::copy(vecData.begin(), vecData.begin() + ulRead, pucData);
-        *pulCount = ulRead;
-        return BISS_OK;
-    case UsbAdapterClass::USB_TIMED_OUT:
-        return BISS_TIMEOUT;
-    case UsbAdapterClass::USB_CRC_FAILED:
-    case UsbAdapterClass::USB_NO_ANSWER:
-        return BISS_REGERROR;
-    default:
-        return BISS_COMM_FAILED;
-    }
+    if (ucOutcome != UsbAdapterClass::USB_DONE)
+        return eUsbFailure(ucOutcome);
+    std::copy(vecData.begin(), vecData.begin() + ulRead, pucData);
+    *pulCount = ulRead;
+    return BISS_OK;
 }
 
 BissEnum BissClass::eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
@@ -110,15 +116,7 @@ BissEnum BissClass::eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlav
     if (ucOutcome == UsbAdapterClass::USB_DONE)
         return BISS_OK;
     *pulCount = ulDone;
-    switch (ucOutcome) {
-    case UsbAdapterClass::USB_TIMED_OUT:
-        return BISS_TIMEOUT;
-    case UsbAdapterClass::USB_CRC_FAILED:
-    case UsbAdapterClass::USB_NO_ANSWER:
-        return BISS_REGERROR;
-    default:
-        return BISS_COMM_FAILED;
-    }
+    return eUsbFailure(ucOutcome);
 }
 
 // The other interface kinds: one register request, cycles until its registers have completed their

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "tarnbus/tarnbus.h"
 #include "tarnbus_sim.h"
@@ -21,6 +22,17 @@ inline uint32_t ulBenchOpen(const char *strDriver, bool bStart)
         InitBissComm(ulHandle);
     }
     return ulHandle;
+}
+
+// Reads the encoder's rating plate (registers 32..103) as the configuration program does.
+inline void vBenchReadPlate(benchmark::State &state, uint32_t ulHandle)
+{
+    uint8_t aucPlate[104];
+    for (auto [ulAddress, ulCount] : {std::pair<uint32_t, uint32_t>{32, 24}, {56, 32}, {88, 16}}) {
+        uint32_t ulDone = ulCount;
+        if (ReadSlaveRegister(ulHandle, 0, 0, ulAddress, &ulDone, aucPlate + ulAddress) != BISS_OK)
+            state.SkipWithError("plate read failed");
+    }
 }
 
 // What the simulated device was asked to do during the timed loop, per iteration.

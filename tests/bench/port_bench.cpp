@@ -74,14 +74,8 @@ void BM_PortReadRatingPlate(benchmark::State &state)
     tbsim_reset_default();
     const uint32_t h = ulBenchOpenPort(TARNBUS_BENCH_SIM, uint32_t(state.range(0)), true);
     PortCost cost;
-    uint8_t aucPlate[104];
-    for (auto _ : state) {
-        for (auto [ulAddress, ulCount] : {std::pair<uint32_t, uint32_t>{32, 24}, {56, 32}, {88, 16}}) {
-            uint32_t ulDone = ulCount;
-            if (ReadSlaveRegister(h, 0, 0, ulAddress, &ulDone, aucPlate + ulAddress) != BISS_OK)
-                state.SkipWithError("plate read failed");
-        }
-    }
+    for (auto _ : state)
+        vBenchReadPlate(state, h);
     cost.vReport(state);
     CloseInterface(h);
 }
