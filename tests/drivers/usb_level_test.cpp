@@ -150,20 +150,25 @@ TEST_F(UsbLevel, ATimedOutTransferReturnsWhatArrived)
     EXPECT_EQ(40000u, usbmodel_clock_us() - start);
 }
 
-TEST_F(UsbLevel, AnUnpluggedAdapterAnswersNoDeviceToEveryCallFromThenOn)
+TEST_F(UsbLevel, SubmittedTransfersRunWhenEventsAreHandled)
 {
     open();
-    echo(1100);
-    usbmodel_set_fault(USBMODEL_UNPLUGGED, 1, 1); // gone after one more packet
-    std::vector<uint8_t> vec(4096);
-    int done = 0;
-    EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE,
-              libusb_bulk_transfer(handle, 0x81, vec.data(), int(vec.size()), &done, 100));
-    EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE, libusb_control_transfer(handle, 0x40, 0x09, 2, 1, nullptr, 0, 100));
-    EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE, libusb_bulk_transfer(handle, 0x02, vec.data(), 1, &done, 100));
-    unsigned char text[32];
-    EXPECT_EQ(LIBUSB_ERROR_NO_DEVICE, libusb_get_string_descriptor_ascii(handle, 3, text, sizeof text));
-    libusb_device **list = nullptr;
-    EXPECT_EQ(0, libusb_get_device_list(nullptr, &list));
-    libusb_free_device_list(list, 1);
+    echo(3);
+    std::vector<uint8_t> vec(512);
+    int completed = 0;
+    libusb_transfer *in = libusb_alloc_transfer(0), *cancelled = libusb_alloc_transfer(0);
+    const auto done = [](libusb_transfer *t) { ++*static_cast<int *>(t->user_data); };
+    libusb_fill_bulk_transfer(in, handle, 0x81, vec.data(), int(vec.size()), done, &completed, 100);
+    libusb_fill_bulk_transfer(cancelled, handle, 0x81, vec.data(), int(vec.size()), done, &completed, 100);
+    ASSERT_EQ(LIBUSB_SUCCESS, libusb_submit_transfer(in));
+    ASSERT_EQ(LIBUSB_SUCCESS, libusb_submit_transfer(cancelled));
+    ASSERT_EQ(LIBUSB_SUCCESS, libusb_cancel_transfer(cancelled));
+    EXPECT_EQ(0, completed) << "nothing runs before events are handled";
+    ASSERT_EQ(LIBUSB_SUCCESS, libusb_handle_events_timeout_completed(nullptr, nullptr, nullptr));
+    EXPECT_EQ(2, completed);
+    EXPECT_EQ(LIBUSB_TRANSFER_COMPLETED, in->status);
+    EXPECT_EQ(5, in->actual_length) << "status bytes and the three answers";
+    EXPECT_EQ(LIBUSB_TRANSFER_CANCELLED, cancelled->status);
+    libusb_free_transfer(in);
+    libusb_free_transfer(cancelled);
 }

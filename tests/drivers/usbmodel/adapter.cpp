@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
+#include <type_traits>
 
 #include "d2xx.h"
 #include "tarnbus_sim.h"
@@ -23,7 +25,7 @@ const Chip CHIPS[] = {
     {"FT4232H", 0x6011, 0x0800, 4, "Quad RS232-HS"},
     {"FT232H", 0x6014, 0x0900, 1, "Single RS232-HS"},
 };
-const char *const FAULT_NAMES[USBMODEL_FAULT_COUNT] = {"unplugged", "busy",        "stall",  "short",
+const std::string FAULT_NAMES[USBMODEL_FAULT_COUNT] = {"unplugged", "busy",        "stall",  "short",
                                                        "silent",    "out_timeout", "bitmode"};
 // The modem-status bytes at the start of every packet: CTS and DSR up, transmitter empty.
 constexpr uint8_t STATUS0 = 0x32, STATUS1 = 0x60;
@@ -45,47 +47,32 @@ struct Simulator {
     void (*state)(tbsim_device_state *);
 };
 
-template <typename T>
-void bind(void *library, const char *name, T &function)
-{
-    function = reinterpret_cast<T>(dlsym(library, name));
-    if (!function) {
-        std::fprintf(stderr, "usb model: %s missing in %s\n", name, USBMODEL_SIM);
-        std::abort();
-    }
-}
-
 const Simulator &sim()
 {
     static const Simulator bound = [] {
         void *library = dlopen(USBMODEL_SIM, RTLD_NOW | RTLD_LOCAL);
-        if (!library) {
-            std::fprintf(stderr, "usb model: %s\n", dlerror());
-            std::abort();
-        }
         Simulator s{};
-        bind(library, "FT_Open", s.open);
-        bind(library, "FT_Close", s.close);
-        bind(library, "FT_Read", s.read);
-        bind(library, "FT_Write", s.write);
-        bind(library, "FT_Purge", s.purge);
-        bind(library, "FT_SetLatencyTimer", s.setLatency);
-        bind(library, "FT_SetBitMode", s.setBitMode);
-        bind(library, "FT_EE_Read", s.eeRead);
-        bind(library, "tbsim_device_state_get", s.state);
+        const auto bind = [&](const char *name, auto &function) {
+            function =
+                library ? reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name))
+                        : nullptr;
+            if (!function) {
+                std::fprintf(stderr, "usb model: no %s in %s\n", name, USBMODEL_SIM);
+                std::abort();
+            }
+        };
+        bind("FT_Open", s.open);
+        bind("FT_Close", s.close);
+        bind("FT_Read", s.read);
+        bind("FT_Write", s.write);
+        bind("FT_Purge", s.purge);
+        bind("FT_SetLatencyTimer", s.setLatency);
+        bind("FT_SetBitMode", s.setBitMode);
+        bind("FT_EE_Read", s.eeRead);
+        bind("tbsim_device_state_get", s.state);
         return s;
     }();
     return bound;
-}
-
-const char *requestName(uint8_t request)
-{
-    static const char *const names[] = {
-        "RESET",     "MODEM_CTRL",        "SET_FLOW_CTRL",     "SET_BAUDRATE",
-        "SET_DATA",  "POLL_MODEM_STATUS", "SET_EVENT_CHAR",    "SET_ERROR_CHAR",
-        "request 8", "SET_LATENCY_TIMER", "GET_LATENCY_TIMER", "SET_BITMODE",
-        "READ_PINS"};
-    return request < std::size(names) ? names[request] : "unknown request";
 }
 
 std::string hex(unsigned value)
@@ -119,7 +106,6 @@ void Adapter::reset()
     unplugged = false;
     ++busGeneration;
     overrides = {};
-    std::fill(std::begin(overridden), std::end(overridden), false);
     now = 0;
     counters = {};
     log.clear();
@@ -127,25 +113,17 @@ void Adapter::reset()
     const char *speed = std::getenv("USBMODEL_SPEED");
     if (!setChip(chipName && *chipName ? chipName : "FT2232H", speed && std::strcmp(speed, "full") == 0))
         std::fprintf(stderr, "usb model: unknown chip %s\n", chipName);
-    if (const char *faults = std::getenv("USBMODEL_FAULTS")) {
-        std::string list = faults;
-        for (size_t start = 0; start < list.size();) {
-            size_t end = list.find(',', start);
-            if (end == std::string::npos)
-                end = list.size();
-            const std::string item = list.substr(start, end - start);
-            const size_t eq = item.find('=');
-            const std::string name = item.substr(0, eq);
-            const auto *found = std::find_if(std::begin(FAULT_NAMES), std::end(FAULT_NAMES),
-                                             [&](const char *n) { return name == n; });
-            if (found == std::end(FAULT_NAMES))
-                std::fprintf(stderr, "usb model: unknown fault %s\n", name.c_str());
-            else
-                setFault(usbmodel_fault(found - std::begin(FAULT_NAMES)), true,
-                         eq == std::string::npos ? 0
-                                                 : uint32_t(std::strtoul(item.c_str() + eq + 1, nullptr, 0)));
-            start = end + 1;
-        }
+    // "name" or "name=arg", separated by commas.
+    std::istringstream faults(std::getenv("USBMODEL_FAULTS") ? std::getenv("USBMODEL_FAULTS") : "");
+    for (std::string item; std::getline(faults, item, ',');) {
+        const std::string name = item.substr(0, item.find('='));
+        const auto *found = std::find(std::begin(FAULT_NAMES), std::end(FAULT_NAMES), name);
+        if (found == std::end(FAULT_NAMES))
+            std::fprintf(stderr, "usb model: unknown fault %s\n", name.c_str());
+        else
+            setFault(
+                usbmodel_fault(found - std::begin(FAULT_NAMES)), true,
+                uint32_t(std::strtoul(item.c_str() + name.size() + (name.size() < item.size()), nullptr, 0)));
     }
 }
 
@@ -171,12 +149,9 @@ void Adapter::setFault(usbmodel_fault f, bool on, uint32_t arg)
 void Adapter::setStrings(const char *manufacturer, const char *product, const char *serial)
 {
     const char *given[] = {manufacturer, product, serial};
-    std::string *fields[] = {&overrides.manufacturer, &overrides.product, &overrides.serial};
     for (int i = 0; i < 3; ++i)
-        if (given[i]) {
-            *fields[i] = given[i];
-            overridden[i] = true;
-        }
+        if (given[i])
+            overrides[i] = given[i];
 }
 
 void Adapter::note(const std::string &line)
@@ -246,7 +221,7 @@ void Adapter::deviceDescriptor(libusb_device_descriptor &desc) const
     desc.bcdDevice = chip->bcdDevice;
     desc.iManufacturer = 1;
     desc.iProduct = 2;
-    desc.iSerialNumber = (overridden[2] ? overrides.serial : eeprom.serial).empty() ? 0 : 3;
+    desc.iSerialNumber = text(2).empty() ? 0 : 3;
     desc.bNumConfigurations = 1;
 }
 
@@ -310,18 +285,12 @@ int Adapter::stringDescriptor(uint8_t index, unsigned char *data, int length)
         return LIBUSB_ERROR_NO_DEVICE;
     now = frameAfter(now) + frameNs();
     ++counters.control;
-    const std::string *text = nullptr;
-    if (index == 1)
-        text = overridden[0] ? &overrides.manufacturer : &eeprom.manufacturer;
-    else if (index == 2)
-        text = overridden[1] ? &overrides.product : &eeprom.product;
-    else if (index == 3)
-        text = overridden[2] ? &overrides.serial : &eeprom.serial;
-    if (!text || (index == 3 && text->empty()))
+    if (index > 3 || text(index - 1u).empty())
         return LIBUSB_ERROR_PIPE; // no such string: the chip stalls the request
     // A string descriptor holds at most 126 characters; the ASCII copy is cut to the buffer.
-    const size_t count = std::min({text->size(), size_t(126), size_t(length - 1)});
-    std::memcpy(data, text->data(), count);
+    const std::string &string = text(index - 1u);
+    const size_t count = std::min({string.size(), size_t(126), size_t(length - 1)});
+    std::memcpy(data, string.data(), count);
     data[count] = 0;
     return int(count);
 }
@@ -401,67 +370,59 @@ int Adapter::control(uint8_t requestType, uint8_t request, uint16_t value, uint1
         return LIBUSB_ERROR_NO_DEVICE;
     now = frameAfter(now) + frameNs();
     ++counters.control;
+    static const char *const names[] = {
+        "RESET",    "MODEM_CTRL",        "SET_FLOW_CTRL",     "SET_BAUDRATE",
+        "SET_DATA", "POLL_MODEM_STATUS", "SET_EVENT_CHAR",    "SET_ERROR_CHAR",
+        nullptr,    "SET_LATENCY_TIMER", "GET_LATENCY_TIMER", "SET_BITMODE",
+        "READ_PINS"};
     const unsigned port = (index & 0xFF) ? (index & 0xFF) - 1u : 0u;
-    const std::string where = std::string(1, char('A' + port));
-    if ((requestType & LIBUSB_REQUEST_TYPE_VENDOR) == 0 || port >= chip->interfaces) {
-        note("refused request " + hex(request) + " index " + hex(index));
+    const std::string where = " " + std::string(1, char('A' + port));
+    const char *name = request < std::size(names) ? names[request] : nullptr;
+    // Requests the chip does not know, or a bit mode it will not take, are stalled.
+    if ((requestType & LIBUSB_REQUEST_TYPE_VENDOR) == 0 || port >= chip->interfaces || !name ||
+        (request == 0x0B && fault(USBMODEL_BITMODE_FAILS))) {
+        note("refused request " + hex(request) + where);
         return LIBUSB_ERROR_PIPE;
     }
+    if (request == 0x00) // reset (0), purge host to chip (1), purge chip to host (2)
+        note((value == 0 ? "RESET" : value == 1 ? "PURGE_TO_CHIP" : "PURGE_TO_HOST") + where);
+    else if (request == 0x09)
+        note(name + (" " + std::to_string(value & 0xFF)) + where);
+    else if (request == 0x0B)
+        note(name + (" mask " + hex(value & 0xFF) + " mode " + hex(value >> 8)) + where);
+    else
+        note(name + (" " + hex(value)) + where);
     Channel &ch = channels[port];
-    const bool in = requestType & LIBUSB_ENDPOINT_IN;
     auto answer = [&](std::initializer_list<uint8_t> bytes) {
+        if (!(requestType & LIBUSB_ENDPOINT_IN))
+            return int(LIBUSB_ERROR_PIPE);
         const size_t n = std::min<size_t>(bytes.size(), length);
         if (data)
             std::copy_n(bytes.begin(), n, data);
         return int(n);
     };
+    bool simOk = true;
     switch (request) {
-    case 0x00: // reset (0), purge host to chip (1), purge chip to host (2)
-        note(std::string(value == 0   ? "RESET"
-                         : value == 1 ? "PURGE_TO_CHIP"
-                                      : "PURGE_TO_HOST") +
-             " " + where);
+    case 0x00:
         if (value != 1)
             purgeToHost(ch);
-        if (ch.simHandle && value != 2 && sim().purge(ch.simHandle, FT_PURGE_TX) != FT_OK)
-            return LIBUSB_ERROR_NO_DEVICE;
-        return 0;
+        simOk = !ch.simHandle || value == 2 || sim().purge(ch.simHandle, FT_PURGE_TX) == FT_OK;
+        break;
     case 0x05:
-        note("POLL_MODEM_STATUS " + where);
-        return in ? answer({STATUS0, STATUS1}) : LIBUSB_ERROR_PIPE;
+        return answer({STATUS0, STATUS1});
     case 0x09:
         ch.latencyMs = uint8_t(std::max(1, value & 0xFF));
-        note("SET_LATENCY_TIMER " + std::to_string(value & 0xFF) + " " + where);
-        if (ch.simHandle && sim().setLatency(ch.simHandle, ch.latencyMs) != FT_OK)
-            return LIBUSB_ERROR_NO_DEVICE;
-        return 0;
+        simOk = !ch.simHandle || sim().setLatency(ch.simHandle, ch.latencyMs) == FT_OK;
+        break;
     case 0x0A:
-        note("GET_LATENCY_TIMER " + where);
-        return in ? answer({ch.latencyMs}) : LIBUSB_ERROR_PIPE;
+        return answer({ch.latencyMs});
     case 0x0B:
-        if (fault(USBMODEL_BITMODE_FAILS)) {
-            note("refused SET_BITMODE " + where);
-            return LIBUSB_ERROR_PIPE;
-        }
-        note("SET_BITMODE mask " + hex(value & 0xFF) + " mode " + hex(value >> 8) + " " + where);
-        if (ch.simHandle && sim().setBitMode(ch.simHandle, uint8_t(value), uint8_t(value >> 8)) != FT_OK)
-            return LIBUSB_ERROR_NO_DEVICE;
-        return 0;
+        simOk = !ch.simHandle || sim().setBitMode(ch.simHandle, uint8_t(value), uint8_t(value >> 8)) == FT_OK;
+        break;
     case 0x0C:
-        note("READ_PINS " + where);
-        return in ? answer({0xFF}) : LIBUSB_ERROR_PIPE;
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-    case 0x06:
-    case 0x07:
-        note(std::string(requestName(request)) + " " + hex(value) + " " + where);
-        return 0;
-    default:
-        note("refused " + std::string(requestName(request)) + " " + hex(request) + " " + where);
-        return LIBUSB_ERROR_PIPE;
+        return answer({0xFF});
     }
+    return simOk ? 0 : LIBUSB_ERROR_NO_DEVICE;
 }
 
 int Adapter::bulk(unsigned char endpoint, unsigned char *data, int length, int *transferred,

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,6 @@ struct Chip {
     uint16_t product, bcdDevice;
     uint8_t interfaces;
     const char *defaultProduct; // the product string of a chip without EEPROM
-};
-
-struct Strings {
-    std::string manufacturer, product, serial; // serial empty: the chip reports none
 };
 
 class Adapter {
@@ -99,13 +96,16 @@ private:
     std::array<uint32_t, USBMODEL_FAULT_COUNT> faultArg{};
     bool unplugged = false;
     uint32_t busGeneration = 1;
-    Strings eeprom, overrides;
-    bool overridden[3] = {};
+    // Manufacturer, product and serial number (string descriptors 1 to 3); no serial number: none.
+    std::array<std::string, 3> eeprom;
+    std::array<std::optional<std::string>, 3> overrides;
+    const std::string &text(unsigned i) const { return overrides[i] ? *overrides[i] : eeprom[i]; }
     std::array<Channel, 4> channels;
     uint64_t now = 0; // nanoseconds
 };
 
 Adapter &adapter();
+void freeConfigDescriptor(libusb_config_descriptor *config);
 
 } // namespace usbmodel
 

@@ -13,9 +13,7 @@
 
 using usbmodel::adapter;
 
-struct libusb_context {
-    std::list<libusb_transfer *> submitted;
-};
+struct libusb_context {};
 struct libusb_device {
     int refs;
     uint32_t generation; // the appearance on the bus it belongs to
@@ -25,13 +23,10 @@ struct libusb_device_handle {
     uint32_t claimed; // bit n: interface n
 };
 
-namespace usbmodel {
-void freeConfigDescriptor(libusb_config_descriptor *config);
-}
-
 namespace {
 
-libusb_context defaultContext;
+// Submitted transfers of every context, run in order when events are handled.
+std::list<libusb_transfer *> submitted;
 
 bool current(const libusb_device *dev)
 {
@@ -51,8 +46,7 @@ LIBUSB_EXPORT int libusb_init(libusb_context **ctx)
 LIBUSB_EXPORT void libusb_exit(libusb_context *ctx)
 {
     --adapter().counters.live_contexts;
-    if (ctx && ctx != &defaultContext)
-        delete ctx;
+    delete ctx;
 }
 
 LIBUSB_EXPORT ssize_t libusb_get_device_list(libusb_context *, libusb_device ***list)
@@ -267,14 +261,13 @@ LIBUSB_EXPORT int libusb_submit_transfer(libusb_transfer *transfer)
     if (!current(transfer->dev_handle->dev))
         return LIBUSB_ERROR_NO_DEVICE;
     transfer->status = LIBUSB_TRANSFER_COMPLETED;
-    defaultContext.submitted.push_back(transfer);
+    submitted.push_back(transfer);
     return LIBUSB_SUCCESS;
 }
 
 LIBUSB_EXPORT int libusb_cancel_transfer(libusb_transfer *transfer)
 {
-    auto &queue = defaultContext.submitted;
-    if (std::find(queue.begin(), queue.end(), transfer) == queue.end())
+    if (std::find(submitted.begin(), submitted.end(), transfer) == submitted.end())
         return LIBUSB_ERROR_NOT_FOUND;
     transfer->status = LIBUSB_TRANSFER_CANCELLED;
     return LIBUSB_SUCCESS;
@@ -283,10 +276,9 @@ LIBUSB_EXPORT int libusb_cancel_transfer(libusb_transfer *transfer)
 LIBUSB_EXPORT int libusb_handle_events_timeout_completed(libusb_context *, struct timeval *, int *completed)
 {
     // Every submitted transfer runs to its end now, in order; the callbacks may submit more.
-    auto &queue = defaultContext.submitted;
-    while (!queue.empty() && !(completed && *completed)) {
-        libusb_transfer *transfer = queue.front();
-        queue.pop_front();
+    while (!submitted.empty() && !(completed && *completed)) {
+        libusb_transfer *transfer = submitted.front();
+        submitted.pop_front();
         if (transfer->status != LIBUSB_TRANSFER_CANCELLED) {
             int done = 0;
             const int result =

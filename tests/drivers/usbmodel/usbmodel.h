@@ -64,7 +64,7 @@ typedef struct usbmodel_counters {
 USBMODEL_EXPORT void usbmodel_get_counters(usbmodel_counters *out);
 
 /* The request log: one line per control request, claim and release, e.g. "SET_LATENCY_TIMER 2 A",
- * "SET_BITMODE mask 0x00 mode 0x02 A", "claim 0", "refused SET_BITMODE". */
+ * "SET_BITMODE mask 0x00 mode 0x02 A", "claim 0", "refused request 0x0b A". */
 USBMODEL_EXPORT size_t usbmodel_log_count(void);
 USBMODEL_EXPORT const char *usbmodel_log_get(size_t index);
 
