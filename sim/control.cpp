@@ -74,6 +74,17 @@ void tbsim_device_timeouts(uint32_t *read_ms, uint32_t *write_ms)
         *write_ms = w ? w->device.writeTimeout : 0;
 }
 
+void tbsim_device_state_get(tbsim_device_state *out)
+{
+    if (!out)
+        return;
+    const World *w = world();
+    out->present = w && !w->faults.on(TBSIM_ADAPTER_ABSENT) && !w->faults.on(TBSIM_ADAPTER_UNPLUGGED);
+    out->clocks = w ? w->mpsse.clocks() : 0;
+    out->send_immediate = w ? w->mpsse.sendImmediates() : 0;
+    out->divisor = w ? w->mpsse.divisor() : 0;
+}
+
 uint8_t tbsim_master_get(uint8_t address)
 {
     const World *w = world();

@@ -196,6 +196,9 @@ void Mpsse::execute()
     case 0x8F:
         clockOnly(((m_cmd[1] | (uint32_t(m_cmd[2]) << 8)) + 1u) * 8u);
         break;
+    case 0x87:
+        ++m_sendImmediates; // the chip's USB side sends what is queued at once
+        break;
     default:
         break; // send immediate, waits, clock modes: nothing to model
     }
@@ -206,6 +209,7 @@ void Mpsse::execute()
 bool Mpsse::clockLine(bool mosi)
 {
     const uint8_t op = m_shiftOpcode;
+    ++m_clocks;
     const bool seen = (op & kOutFalling) ? mosi : m_lastOutBit;
     m_lastOutBit = mosi;
     const bool driven = (m_lowDir & kPinDataOut) ? seen : true;
@@ -232,6 +236,7 @@ void Mpsse::shiftByte(uint8_t out)
     if (plain) {
         // The usual case, a whole byte at once.
         in = m_target.clockByte(out);
+        m_clocks += 8;
         m_lastOutBit = out & 1;
         m_lastInBit = in & 1;
     } else {

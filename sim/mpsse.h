@@ -37,6 +37,10 @@ public:
     uint8_t highDirection() const { return m_highDir; }
     uint16_t divisor() const { return m_divisor; }
     bool loopback() const { return m_loopback; }
+    // Serial clock cycles run and send-immediate commands (0x87) taken since power-up: what a model of
+    // the chip's USB side needs to know when the answers are ready and when they go to the host.
+    uint64_t clocks() const { return m_clocks; }
+    uint64_t sendImmediates() const { return m_sendImmediates; }
 
 private:
     // Parameter bytes after an opcode; -1 for an opcode the engine does not know.
@@ -59,6 +63,8 @@ private:
     uint16_t m_divisor = 0;
     bool m_loopback = false;
     bool m_chipSelected = false;
+    uint64_t m_clocks = 0;
+    uint64_t m_sendImmediates = 0;
 
     // The command being assembled, and data bytes still to come for a byte-mode shift.
     uint8_t m_cmd[4] = {};

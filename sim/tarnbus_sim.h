@@ -91,6 +91,17 @@ TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);
 /* The device time-outs (ms) of the current or last opening, as FT_SetTimeouts set them (0 unset). */
 TBSIM_EXPORT void tbsim_device_timeouts(uint32_t *read_ms, uint32_t *write_ms);
 
+/* The FTDI device as a model of the chip's USB side needs it: whether it is on the bus (neither absent
+ * nor unplugged), the serial clock cycles its MPSSE engine has run and the send-immediate commands
+ * (0x87) it has taken since the world was made, and its clock divisor (0x86). */
+typedef struct tbsim_device_state {
+    int present;
+    uint64_t clocks;
+    uint64_t send_immediate;
+    uint16_t divisor;
+} tbsim_device_state;
+TBSIM_EXPORT void tbsim_device_state_get(tbsim_device_state *out);
+
 /* The master chip: version 1 or 2 with the id (register 0xEB) and revision (0xEA) it reports. A
  * version-2 master reports an id with bit 7 or 6 set; a version-1 master one with both clear. */
 TBSIM_EXPORT void tbsim_set_master(int version, uint8_t id, uint8_t revision);

@@ -1,11 +1,11 @@
 #include "ftdi_device.h"
 
 #include <ftdi.h>
+#include <libusb.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "ftdi_status.h"
 
@@ -17,6 +17,16 @@ namespace {
 // never comes cannot hang the caller.
 constexpr uint32_t LONGEST_READ_MS = 5000;
 constexpr int DEFAULT_WRITE_MS = 5000;
+// The shortest latency FTDI's own driver takes. Answers that end with send-immediate do not wait for
+// it; it paces the chip's reports while a read waits.
+constexpr UCHAR LATENCY_MS = 2;
+// A transfer is never cut by libusb before the chip's latency report could end it: libftdi1 drops what
+// a timed-out transfer brought.
+constexpr uint32_t SHORTEST_TRANSFER_MS = 4 * LATENCY_MS;
+// The largest read libftdi1 takes in one transfer.
+constexpr ULONG LARGEST_READ_CHUNK = 16384;
+// A string descriptor holds at most 126 characters.
+constexpr int STRING_BUFFER = 128;
 
 struct ListGuard {
     ftdi_device_list *list = nullptr;
@@ -63,19 +73,25 @@ FT_STATUS FtdiDevice::open(int index, std::unique_ptr<FtdiDevice> &device)
             entry = entry->next;
         if (!entry)
             return FT_DEVICE_NOT_FOUND;
+        // The strings first, on a device of their own: when libftdi1 cannot read one it closes the
+        // device it read them on, which must not be the one opened below.
+        char manufacturer[STRING_BUFFER] = {}, description[STRING_BUFFER] = {}, serial[STRING_BUFFER] = {};
+        const bool haveStrings =
+            ftdi_usb_get_strings2(context, entry->dev, manufacturer, sizeof manufacturer, description,
+                                  sizeof description, serial, sizeof serial) == 0;
         // Opening detaches the kernel's serial driver (ftdi_sio) from this interface.
         const int result = ftdi_usb_open_dev(context, entry->dev);
         if (result < 0)
             return statusOf(Step::Open, result);
         opened->productId = product;
-        char manufacturer[64] = {}, description[64] = {}, serial[64] = {};
-        if (ftdi_usb_get_strings2(context, entry->dev, manufacturer, sizeof manufacturer, description,
-                                  sizeof description, serial, sizeof serial) == 0) {
+        if (haveStrings) {
             opened->haveStrings = true;
             opened->manufacturer = manufacturer;
             opened->description = description;
             opened->serialNumber = serial;
         }
+        if (ftdi_set_latency_timer(context, LATENCY_MS) < 0)
+            return FT_DEVICE_NOT_OPENED;
         context->usb_write_timeout = DEFAULT_WRITE_MS;
         device = std::move(opened);
         return FT_OK;
@@ -93,9 +109,11 @@ FT_STATUS FtdiDevice::write(const uint8_t *bytes, DWORD count, DWORD &written)
 {
     written = 0;
     DWORD done = 0;
-    // libftdi1 takes an int count; larger writes go in pieces.
+    // One bulk transfer for the whole write (libftdi1 takes an int count: larger writes go in pieces).
     while (done < count) {
-        const int piece = static_cast<int>(std::min<DWORD>(count - done, 1u << 30));
+        const int piece = static_cast<int>(std::min<DWORD>(count - done, largestOut ? largestOut : 1u << 30));
+        if (context->writebuffer_chunksize != static_cast<unsigned>(piece))
+            ftdi_write_data_set_chunksize(context, static_cast<unsigned>(piece));
         const int result = ftdi_write_data(context, bytes + done, piece);
         if (result < 0)
             return statusOf(Step::Transfer, result);
@@ -107,22 +125,47 @@ FT_STATUS FtdiDevice::write(const uint8_t *bytes, DWORD count, DWORD &written)
     return FT_OK;
 }
 
+void FtdiDevice::fitReadChunk(DWORD wanted)
+{
+    // libftdi1 drops the bytes it holds when the size changes: only between answers.
+    if (context->readbuffer_remaining != 0)
+        return;
+    // Every packet starts with the chip's two status bytes.
+    const ULONG packet = context->max_packet_size > 2 ? context->max_packet_size : 64;
+    const ULONG largest = std::max(packet, std::min(largestIn, LARGEST_READ_CHUNK) / packet * packet);
+    const ULONG packets = (std::min<ULONG>(wanted, largest) + packet - 3) / (packet - 2);
+    const ULONG size = std::clamp(packets * packet, packet, largest);
+    if (size != context->readbuffer_chunksize)
+        ftdi_read_data_set_chunksize(context, size);
+}
+
 FT_STATUS FtdiDevice::read(uint8_t *bytes, DWORD count, DWORD &received)
 {
     received = 0;
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs);
+    const auto start = Clock::now();
+    // A transfer that brings less than asked ended at the chip's latency report: one latency period
+    // has passed. The time-out counts in those periods as well as on the clock, so that a chip whose
+    // time does not run with the wall clock ends the read after the same number of reports.
+    const uint32_t reportLimit = readTimeoutMs / LATENCY_MS + 1;
+    uint32_t reports = 0;
     while (received < count) {
+        const auto elapsedMs = static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        const uint32_t leftMs =
+            elapsedMs >= readTimeoutMs ? 0 : readTimeoutMs - static_cast<uint32_t>(elapsedMs);
+        // The wait happens inside libusb: the transfer ends with the chip's next packet.
+        context->usb_read_timeout = static_cast<int>(std::max(leftMs, SHORTEST_TRANSFER_MS));
+        fitReadChunk(count - received);
         const int piece = static_cast<int>(std::min<DWORD>(count - received, 1u << 30));
         const int result = ftdi_read_data(context, bytes + received, piece);
+        if (result == LIBUSB_ERROR_TIMEOUT)
+            break; // not even a status report within the time-out: the chip has nothing to say
         if (result < 0)
             return statusOf(Step::Transfer, result);
         received += static_cast<DWORD>(result);
-        if (received >= count || Clock::now() >= deadline)
+        if (received >= count || ++reports >= reportLimit || leftMs == 0)
             break;
-        // A real device answers an empty poll only after its latency time; do not spin meanwhile.
-        if (result == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return FT_OK; // what arrived within the time-out, as D2XX reports it
 }
@@ -140,9 +183,7 @@ FT_STATUS FtdiDevice::purge(ULONG mask)
 
 FT_STATUS FtdiDevice::setTimeouts(ULONG readMs, ULONG writeMs)
 {
-    readTimeoutMs = readMs ? readMs : LONGEST_READ_MS;
-    // Each USB transfer waits as long as the whole call may.
-    context->usb_read_timeout = static_cast<int>(std::min<ULONG>(readTimeoutMs, LONGEST_READ_MS));
+    readTimeoutMs = readMs ? std::min<ULONG>(readMs, 1u << 30) : LONGEST_READ_MS;
     context->usb_write_timeout =
         static_cast<int>(writeMs ? std::min<ULONG>(writeMs, 1u << 30) : DEFAULT_WRITE_MS);
     return FT_OK;
@@ -150,7 +191,9 @@ FT_STATUS FtdiDevice::setTimeouts(ULONG readMs, ULONG writeMs)
 
 FT_STATUS FtdiDevice::setLatencyTimer(UCHAR ms)
 {
-    return statusOf(Step::Latency, ftdi_set_latency_timer(context, ms));
+    if (ms == 0)
+        return FT_INVALID_PARAMETER; // libftdi1 and the chip refuse 0 ms
+    return statusOf(Step::Latency, ftdi_set_latency_timer(context, LATENCY_MS));
 }
 
 FT_STATUS FtdiDevice::setBitMode(UCHAR mask, UCHAR mode)
@@ -169,10 +212,11 @@ FT_STATUS FtdiDevice::setTransferSizes(ULONG inBytes, ULONG outBytes)
     const auto valid = [](ULONG size) { return size >= 64 && size <= 65536 && size % 64 == 0; };
     if (!valid(inBytes) || (outBytes && !valid(outBytes)))
         return FT_INVALID_PARAMETER;
-    FT_STATUS status = statusOf(Step::Control, ftdi_read_data_set_chunksize(context, inBytes));
-    if (status == FT_OK && outBytes)
-        status = statusOf(Step::Control, ftdi_write_data_set_chunksize(context, outBytes));
-    return status;
+    // Applied transfer by transfer.
+    largestIn = inBytes;
+    if (outBytes)
+        largestOut = outBytes;
+    return FT_OK;
 }
 
 FT_STATUS FtdiDevice::readEeprom(FT_PROGRAM_DATA &data) const

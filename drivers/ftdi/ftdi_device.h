@@ -1,6 +1,9 @@
 // One FTDI device opened through libftdi1 on its first interface, with the behaviour of FTDI's D2XX
 // driver where libftdi1 differs: reads wait for the whole count until the read time-out, then hand over
-// what came; the serial number is read once at opening.
+// what came; the serial number is read once at opening. One write is one bulk transfer, and a read asks
+// for as many packets as its answer fills. The chip's latency timer always runs at its shortest useful
+// period: it only decides how soon an answer the caller did not push out with send-immediate arrives and
+// how often an idle chip reports, and a read that waits for the chip waits inside libusb.
 #ifndef TARNBUS_FTDI_DEVICE_H
 #define TARNBUS_FTDI_DEVICE_H
 
@@ -38,12 +41,15 @@ public:
 
 private:
     explicit FtdiDevice(ftdi_context *context) : context(context) {}
+    // The read buffer of libftdi1 sized to the packets the rest of an answer fills.
+    void fitReadChunk(DWORD wanted);
 
     ftdi_context *context;
     uint16_t productId = 0;
     bool haveStrings = false;
     std::string manufacturer, description, serialNumber;
     uint32_t readTimeoutMs;
+    ULONG largestIn = 16384, largestOut = 0; // FT_SetUSBParameters; 0: a write goes out whole
 };
 
 } // namespace tbftdi

@@ -1,12 +1,14 @@
-// rotaconf-cli on the adapter's real road, library -> open driver -> libftdi1 (the stand-in) ->
-// simulated adapter, master chip and encoder, compared with the same command on the simulated D2XX
-// driver (--simulate). LD_LIBRARY_PATH makes the stand-in the libftdi1 the driver loads.
+// rotaconf-cli on the adapter's real road, library -> open driver -> Debian's libftdi1 -> libusb (the
+// USB model of the adapter) -> simulated adapter, master chip and encoder, compared with the same
+// command on the simulated D2XX driver (--simulate). LD_LIBRARY_PATH makes the model the libusb that
+// libftdi1 loads; USBMODEL_FAULTS switches the model's faults on for one run.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -57,8 +59,9 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // rotaconf-cli ARGS in a fresh world made of the scenario text; through the open driver unless
-    // simulate is set.
-    CliRun run(bool simulate, std::vector<std::string> args, const std::string &scenario)
+    // simulate is set; with the given environment variables set on top.
+    CliRun run(bool simulate, std::vector<std::string> args, const std::string &scenario,
+               const std::vector<std::pair<std::string, std::string>> &env = {})
     {
         const fs::path scenarioFile = dir / "scenario.txt";
         std::ofstream(scenarioFile) << scenario;
@@ -73,6 +76,8 @@ protected:
             const int fdErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             dup2(fdOut, 1);
             dup2(fdErr, 2);
+            for (const auto &[name, value] : env)
+                setenv(name.c_str(), value.c_str(), 1);
             std::vector<char *> argv;
             for (auto &arg : args)
                 argv.push_back(arg.data());
@@ -125,6 +130,36 @@ TEST_F(CliOnOpenDriver, SetReachesTheEncoderAsOnTheSimulatedDriver)
         << SHOW(plate);
 }
 
+TEST_F(CliOnOpenDriver, RegisterModeCAndPositionReadTheSameAsOnTheSimulatedDriver)
+{
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"--register-mode", "c", "plate"}, {"position", "--count", "20"}}) {
+        SCOPED_TRACE(args.back());
+        const CliRun viaDriver = run(false, args, "");
+        const CliRun simulated = run(true, args, "");
+        ASSERT_EQ(0, viaDriver.status) << SHOW(viaDriver);
+        // The last line of the position run is the rate reached, which differs from run to run.
+        const auto body = [](const std::string &out) {
+            return out.substr(0, out.rfind('\n', out.size() - 2));
+        };
+        EXPECT_EQ(body(simulated.out), body(viaDriver.out));
+        EXPECT_GT(viaDriver.out.size(), 200u) << SHOW(viaDriver);
+    }
+}
+
+TEST_F(CliOnOpenDriver, TheRealLibftdiIsLoadedOverTheModel)
+{
+    const CliRun r = run(false, {"plate"}, "", {{"LD_DEBUG", "libs"}});
+    ASSERT_EQ(0, r.status) << SHOW(r);
+    const std::string model = fs::canonical(USBMODEL_LIBRARY).string();
+    EXPECT_TRUE(r.err.find("calling init: /usr/lib/x86_64-linux-gnu/libftdi1.so.2") != std::string::npos ||
+                r.err.find("calling init: /lib/x86_64-linux-gnu/libftdi1.so.2") != std::string::npos)
+        << "Debian's libftdi1";
+    EXPECT_NE(std::string::npos, r.err.find("calling init: " + model)) << "the model's libusb";
+    EXPECT_EQ(std::string::npos, r.err.find("calling init: /usr/lib/x86_64-linux-gnu/libusb-1.0"));
+    EXPECT_EQ(std::string::npos, r.err.find("calling init: /lib/x86_64-linux-gnu/libusb-1.0"));
+}
+
 TEST_F(CliOnOpenDriver, AMissingAdapterIsReportedAsOnTheSimulatedDriver)
 {
     const CliRun viaDriver = run(false, {"plate"}, "fault.adapter_absent = on\n");
@@ -132,4 +167,33 @@ TEST_F(CliOnOpenDriver, AMissingAdapterIsReportedAsOnTheSimulatedDriver)
     EXPECT_EQ(1, viaDriver.status) << SHOW(viaDriver);
     EXPECT_EQ(simulated.out, viaDriver.out);
     EXPECT_EQ(simulated.err, viaDriver.err);
+    EXPECT_NE(std::string::npos, viaDriver.err.find("BISS_MASTERCOMM_FAILED")) << SHOW(viaDriver);
+}
+
+TEST_F(CliOnOpenDriver, EveryFaultOfTheAdapterEndsInAFailureNeverInWrongData)
+{
+    const CliRun good = run(true, {"plate"}, "");
+    // Unplugged at once, while the master starts, while the plate is read.
+    for (const char *fault : {"unplugged", "unplugged=40", "unplugged=300", "busy", "stall", "silent",
+                              "silent=100", "out_timeout=5", "bitmode"}) {
+        SCOPED_TRACE(fault);
+        const auto start = std::chrono::steady_clock::now();
+        const CliRun r = run(false, {"plate"}, "", {{"USBMODEL_FAULTS", fault}, {"TARNBUS_TRACE", "1"}});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60)) << "no hang";
+        EXPECT_EQ(1, r.status) << SHOW(r);
+        EXPECT_NE(std::string::npos, r.err.find("(BISS_MASTERCOMM_FAILED)")) << SHOW(r);
+        EXPECT_EQ(std::string::npos, r.out.find("Current configuration")) << SHOW(r);
+        if (std::string(fault) == "busy") {
+            EXPECT_NE(std::string::npos, r.err.find("FT_Open failed: status 3"))
+                << "a busy adapter is told from a missing one (status 2)\n"
+                << SHOW(r);
+        }
+    }
+    const CliRun position =
+        run(false, {"position", "--count", "50"}, "", {{"USBMODEL_FAULTS", "unplugged=300"}});
+    EXPECT_EQ(1, position.status) << "cycles after the adapter went are failures\n" << SHOW(position);
+    // Packets that carry one byte each still bring the whole answer.
+    const CliRun shortPackets = run(false, {"plate"}, "", {{"USBMODEL_FAULTS", "short=1"}});
+    EXPECT_EQ(0, shortPackets.status) << SHOW(shortPackets);
+    EXPECT_EQ(good.out, shortPackets.out);
 }

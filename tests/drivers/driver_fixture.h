@@ -1,5 +1,5 @@
-// The open driver loaded by path, as the library loads it, with a fresh simulated world and stand-in
-// per test.
+// The open driver loaded by path, as the library loads it, over Debian's libftdi1 and the USB model of
+// the adapter, with a fresh simulated world and model per test.
 #ifndef TARNBUS_TEST_DRIVER_FIXTURE_H
 #define TARNBUS_TEST_DRIVER_FIXTURE_H
 
@@ -7,16 +7,34 @@
 
 #include <dlfcn.h>
 
+#include <string>
+#include <vector>
+
 #include "d2xx.h"
-#include "ftdi_standin.h"
 #include "tarnbus_sim.h"
+#include "usbmodel.h"
+
+inline usbmodel_counters modelCounters()
+{
+    usbmodel_counters counters;
+    usbmodel_get_counters(&counters);
+    return counters;
+}
+
+inline std::vector<std::string> modelLog()
+{
+    std::vector<std::string> vec;
+    for (size_t i = 0; i < usbmodel_log_count(); ++i)
+        vec.emplace_back(usbmodel_log_get(i));
+    return vec;
+}
 
 class OpenDriverTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         tbsim_reset_default();
-        ftdi_standin_reset();
+        usbmodel_reset();
         pLibrary = dlopen(TARNBUS_FTDI_DRIVER, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(nullptr, pLibrary) << dlerror();
         bind("FT_Open", pOpen);
@@ -33,8 +51,9 @@ protected:
     {
         if (hDevice)
             pClose(hDevice);
-        ftdi_standin_reset();
-        EXPECT_EQ(0, ftdi_standin_live_contexts()) << "a libftdi1 context was left behind";
+        const usbmodel_counters counters = modelCounters();
+        EXPECT_EQ(0, counters.open_handles) << "a libusb device handle was left open";
+        EXPECT_EQ(0, counters.live_contexts) << "a libftdi1 context was left behind";
         if (pLibrary)
             dlclose(pLibrary);
     }
@@ -56,9 +75,8 @@ protected:
         ASSERT_EQ(FT_OK, pSetTimeouts(hDevice, 1000, 1000));
     }
 
-    FT_STATUS write(std::initializer_list<uint8_t> bytes, DWORD *pWritten = nullptr)
+    FT_STATUS write(std::vector<uint8_t> vec, DWORD *pWritten = nullptr)
     {
-        std::vector<uint8_t> vec(bytes);
         DWORD written = 0;
         const FT_STATUS status = pWrite(hDevice, vec.data(), static_cast<DWORD>(vec.size()), &written);
         if (pWritten)

@@ -1,14 +1,14 @@
-// Which driver the library loads for the USB adapter, and the library on the open driver: the stand-in
-// counts the devices the open driver opened, the simulator every device however it was reached.
+// Which driver the library loads for the USB adapter, and the library on the open driver: the USB model
+// counts the interfaces the open driver claimed, the simulator every device however it was reached.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
 #include <cstdlib>
 
-#include "ftdi_standin.h"
 #include "tarnbus/tarnbus.h"
 #include "tarnbus_sim.h"
+#include "usbmodel.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ protected:
     {
         unsetenv("TARNBUS_FTD2XX");
         tbsim_reset_default();
-        ftdi_standin_reset();
+        usbmodel_reset();
     }
     void TearDown() override
     {
@@ -32,6 +32,12 @@ protected:
         tbsim_counters counters;
         tbsim_get_counters(&counters);
         return counters.opens;
+    }
+    uint64_t ullModelClaims()
+    {
+        usbmodel_counters counters;
+        usbmodel_get_counters(&counters);
+        return counters.claims;
     }
     uint32_t ulHandle = 0;
 };
@@ -51,7 +57,7 @@ TEST_F(DriverSearch, WithoutFtdiDriverTheOpenDriverReachesTheEncoder)
     if (bVendorDriverInstalled())
         GTEST_SKIP() << "FTDI's libftd2xx.so is installed here and comes first";
     ASSERT_EQ(BISS_OK, lOpen());
-    EXPECT_EQ(1, ftdi_standin_opens());
+    EXPECT_EQ(1u, ullModelClaims());
     ASSERT_EQ(BISS_OK, WriteMasterConfig(ulHandle, 1));
     ASSERT_EQ(BISS_OK, InitBissComm(ulHandle));
     uint8_t aucPlate[24] = {};
@@ -72,7 +78,7 @@ TEST_F(DriverSearch, NoAdapterOnTheBusIsTheAdapterNotConnectedPath)
         GTEST_SKIP() << "FTDI's libftd2xx.so is installed here and comes first";
     tbsim_set_fault(TBSIM_ADAPTER_ABSENT, 1, 0);
     EXPECT_EQ(BISS_MASTERCOMM_FAILED, lOpen()) << "the driver is there, the adapter is not";
-    EXPECT_EQ(0, ftdi_standin_opens());
+    EXPECT_EQ(0u, ullModelClaims());
     uint8_t ucByte = 0;
     uint32_t ulOne = 1;
     EXPECT_NE(BISS_OK, ReadSlaveRegister(ulHandle, 0, 0, 32, &ulOne, &ucByte));
@@ -95,14 +101,14 @@ TEST_F(DriverSearch, ANamedDriverIsUsedAloneEvenWhenItIsMissing)
 {
     setenv("TARNBUS_FTD2XX", "/nonexistent/libftd2xx.so", 1);
     EXPECT_EQ(BISS_INTERFACE_NOT_FOU, lOpen()) << "no falling back to another driver";
-    EXPECT_EQ(0, ftdi_standin_opens());
+    EXPECT_EQ(0u, ullModelClaims());
     EXPECT_EQ(0u, ullSimOpens());
 
     CloseInterface(ulHandle);
     ulHandle = 0;
     setenv("TARNBUS_FTD2XX", TARNBUS_FTDI_DRIVER, 1);
     EXPECT_EQ(BISS_OK, lOpen());
-    EXPECT_EQ(1, ftdi_standin_opens());
+    EXPECT_EQ(1u, ullModelClaims());
 }
 
 // Run on its own with a libftd2xx.so on the search path (see CMakeLists.txt).
@@ -110,6 +116,6 @@ TEST_F(DriverSearch, DISABLED_VendorDriverComesBeforeTheOpenDriver)
 {
     ASSERT_TRUE(bVendorDriverInstalled()) << "the test needs a libftd2xx.so on LD_LIBRARY_PATH";
     ASSERT_EQ(BISS_OK, lOpen());
-    EXPECT_EQ(0, ftdi_standin_opens()) << "the open driver was not used";
+    EXPECT_EQ(0u, ullModelClaims()) << "the open driver was not used";
     EXPECT_EQ(1u, ullSimOpens()) << "FTDI's driver (here the simulator) was";
 }
