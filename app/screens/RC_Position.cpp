@@ -371,6 +371,9 @@ void TRC_PositionForm::Plot(const TPositionBatch &Batch)
 void TRC_PositionForm::ShowValues()
 {
     m_shown.start();
+    // The record on disk keeps up with the window, for anyone reading it while it grows.
+    if (m_record.isOpen() && !m_record.flush())
+        StopRecording(m_record.errorString());
     for (uint32_t slave = 0; m_haveValues && slave < m_word1.size() && slave < m_series.size(); ++slave) {
         const int row = static_cast<int>(slave);
         SGValues->item(row, 1)->setText(QString::number(m_word1[slave]));
