@@ -46,6 +46,8 @@ class TestPosition : public QObject {
     TRC_PositionForm *OpenPosition()
     {
         Form->activateWindow();
+        if (!QTest::qWaitForWindowActive(Form.get()))
+            return nullptr;
         QTest::keyClick(Form.get(), Qt::Key_P, Qt::ControlModifier);
         return Form->PositionForm();
     }
