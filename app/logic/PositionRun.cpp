@@ -87,15 +87,15 @@ const TPositionBatch &TPositionRun::Run(uint32_t Cycles)
         ++m_failures[Batch.Failure];
     }
     // The cycles' ends spread evenly over the batch: the block read reports no time of its own.
-    const uint64_t Run = Batch.CyclesRun();
+    const uint64_t Ran = Batch.CyclesRun();
     Batch.TimeUs.resize(Batch.Done);
     for (uint32_t Cycle = 0; Cycle < Batch.Done; ++Cycle)
         Batch.TimeUs[Cycle] =
-            Begin + (End - Begin) * static_cast<int64_t>(Cycle + 1) / static_cast<int64_t>(Run);
+            Begin + (End - Begin) * static_cast<int64_t>(Cycle + 1) / static_cast<int64_t>(Ran);
     if (Ok && Batch.Done > 0)
         m_usPerCycle = static_cast<double>(End - Begin) / Batch.Done;
-    m_cycles += Run;
-    m_nextCycle += Run;
+    m_cycles += Ran;
+    m_nextCycle += Ran;
     return Batch;
 }
 
