@@ -134,6 +134,8 @@ int CmdPosition(TCliContext &Context)
     };
     const bool PerCycle = !Options.Summary && !CsvToStdout;
 
+    // From here on Ctrl+C ends the run in order, also while the adapter is being opened.
+    const TInterruptCatcher Interrupt;
     TRC_Device &Device = Context.Device;
     if (!Connect(Device))
         return 1;
@@ -157,7 +159,6 @@ int CmdPosition(TCliContext &Context)
     };
     WriteRows();
 
-    TInterruptCatcher Interrupt;
     const int64_t DurationUs = static_cast<int64_t>(Options.Duration * 1e6);
     const bool Counted = !Options.Follow && Options.Duration <= 0;
     while (!g_interrupted && !WriteFailed) {

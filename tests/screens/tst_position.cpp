@@ -256,6 +256,16 @@ private slots:
         TRC_PositionForm *position = OpenPosition();
         QVERIFY(position);
         QTRY_VERIFY(position->Run().Cycles() > 10);
+        // The connection check and a write each pump the window's events while they hold the cycles.
+        QString duringCheck, duringWrite;
+        QTimer::singleShot(0, position, [&] { duringCheck = position->STState->text(); });
+        Form->TimerCheckSameTimer();
+        QCOMPARE(duringCheck, QStringLiteral("Waiting: connection check"));
+        QTimer::singleShot(0, position, [&] { duringWrite = position->STState->text(); });
+        Form->BWriteClick();
+        QCOMPARE(duringWrite, QStringLiteral("Waiting: another window's command"));
+        QCOMPARE(position->STState->text(), QStringLiteral("Running"));
+
         position->Hold(TRC_PositionForm::HoldCheck);
         QCOMPARE(position->STState->text(), QStringLiteral("Waiting: connection check"));
         const uint64_t held = position->Run().Cycles();
