@@ -144,8 +144,8 @@ bool TBissCom::ReadPositions(uint32_t Cycles, uint32_t *Scd, uint32_t *Mcd, uint
         LastResult = BISS_INVALID_PARAMETER;
         return false;
     }
-    // The block read of the library, one cycle at a time. This is the one place that changes when
-    // the library's ReadSensBlock takes over:
+    // The library's block read, one ReadSens at a time with the same outcome. When ReadSensBlock is
+    // exported, everything from here to the return (the slave count included) becomes
     //   LastResult = ReadSensBlock(Handle, Cycles, Scd, Mcd, McdValid, &Done);
     LastResult = GetMasterConfig(Handle, 0, MC_E5_LOW_BITS, &Slaves);
     for (uint32_t Cycle = 0; LastResult == BISS_OK && Cycle < Cycles; ++Cycle) {
