@@ -18,6 +18,9 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "\$ build/bin/rotaconf-cli --simulate list"
   build/bin/rotaconf-cli --simulate list
   echo
+  echo "\$ build/bin/rotaconf-cli --simulate position --count 5"
+  build/bin/rotaconf-cli --simulate position --count 5
+  echo
   echo "With a display (or under xvfb-run): build/bin/rotaconf --simulate"
   exit 0
 fi

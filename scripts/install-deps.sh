@@ -8,6 +8,7 @@ packages=(
   clang-format git                   # the format check of ./test.sh
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libjpeg62-turbo-dev fonts-dejavu-core
+  qt6-charts-dev libqt6opengl6-dev   # the position window's plot (its CMake files need Qt6OpenGL)
   libftdi1-2 libftdi1-dev libusb-1.0-0-dev  # the open driver for FTDI adapters; its tests run libftdi1 on a libusb of their own
   srecord binutils                   # Intel HEX files checked against tools no one here wrote
   xvfb xauth libxcb1-dev             # the program's smoke test and the captions under a real X server

@@ -9,12 +9,26 @@
 
 #include <cstdio>
 
+// The position command's options besides --count.
+struct TPositionOptions {
+    double Duration = 0; // --duration SECONDS; 0: not given
+    bool Follow = false; // --follow: until Ctrl+C
+    QString Csv;         // --csv FILE ("-": standard output); empty: none
+    bool Summary = false;
+    bool Given = false; // any of them was given
+};
+
 struct TCliContext {
     TRC_Device &Device;
     QString CataloguePath; // as given by --catalog, else the first file that exists, else the first tried
     QStringList Arguments; // the command's own arguments
     unsigned Count = 10;   // position: the number of sensor cycles (--count)
+    TPositionOptions Position = {};
 };
+
+// Takes argv[i] when it is one of --duration, --follow, --csv, --summary (and the value after it,
+// moving i on). 1: taken; 0: none of them; -1: a bad value, with a message printed.
+int TakePositionOption(int argc, char **argv, int &i, TPositionOptions &Options);
 
 // The whole program: arguments as main() receives them; returns the exit status. Kept apart from
 // main() so that tests can run it many times in one process.

@@ -29,10 +29,17 @@ const char kHelp[] =
     "  factory                   loads the factory settings (needs a catalogue entry with the factory\n"
     "                            pulse count)\n"
     "  registers                 the RAM (0..15) and EEPROM (16..31) register blocks in hexadecimal\n"
-    "  position [--count N]      runs N sensor cycles (default 10, at most 1000000) and prints for each\n"
-    "                            the first data word of every configured slave, its second word where\n"
-    "                            one came, and whether the cycle was valid (CRC and answer); then the\n"
-    "                            cycles per second reached. Exit status 1 when a cycle failed\n"
+    "  position [--count N | --duration SECONDS | --follow] [--csv FILE] [--summary]\n"
+    "                            runs sensor cycles: N of them (default 10, at most 1000000), for\n"
+    "                            SECONDS, or until Ctrl+C; prints for each the first data word of every\n"
+    "                            configured slave, its second word where one came, and \"CRC ok\" where\n"
+    "                            the master checks a CRC on the word, else \"valid\"; then the cycles,\n"
+    "                            the failed cycles by kind (no answer, CRC, time-out, adapter) and the\n"
+    "                            cycles per second. --summary prints only that end. --csv writes a row\n"
+    "                            per cycle and slave to FILE (- for standard output): cycle, time_us\n"
+    "                            (since the start), slave, word1, word2 (empty when none came), valid\n"
+    "                            (0 or 1), error (empty, or the kind). Ctrl+C ends the run with the file\n"
+    "                            complete and the end printed. Exit status 1 when a cycle failed\n"
     "\n"
     "Options:\n"
     "  --simulate                use the simulated adapter and encoder (libftd2xx-sim.so in ../lib beside\n"
@@ -75,6 +82,7 @@ int RunCli(int argc, char **argv)
 {
     bool Simulate = false, Log = false, CountGiven = false, ModeC = false;
     unsigned Count = 10;
+    TPositionOptions Position;
     uint32_t Interface = INTERFACE_USB;
     QByteArray PortText;
     QString Catalogue, Command;
@@ -153,6 +161,9 @@ int RunCli(int argc, char **argv)
                 Fail(QStringLiteral("--port needs a port base such as 0x378"));
                 return 2;
             }
+        } else if (const int Taken = TakePositionOption(argc, argv, i, Position); Taken != 0) {
+            if (Taken < 0)
+                return 2;
         } else if (Arg.startsWith(QLatin1Char('-'))) {
             Fail(QStringLiteral("unknown option %1 (see --help)").arg(Arg));
             return 2;
@@ -175,8 +186,13 @@ int RunCli(int argc, char **argv)
                                : QStringLiteral("unknown command %1 (see --help)").arg(Command));
         return 2;
     }
-    if (CountGiven && Found->second != CmdPosition) {
-        Fail(QStringLiteral("--count belongs to the position command (see --help)"));
+    if ((CountGiven || Position.Given) && Found->second != CmdPosition) {
+        Fail(QStringLiteral("--count, --duration, --follow, --csv and --summary belong to the position "
+                            "command (see --help)"));
+        return 2;
+    }
+    if (CountGiven + (Position.Duration > 0) + Position.Follow > 1) {
+        Fail(QStringLiteral("position takes one of --count, --duration and --follow"));
         return 2;
     }
     if (Found->second != CmdSet && !Arguments.isEmpty()) {
@@ -206,7 +222,7 @@ int RunCli(int argc, char **argv)
         if (Log)
             Device.Com->ShowDebug(); // without windows the trace goes to standard error
         TCliContext Context{Device, Catalogue.isEmpty() ? DefaultCatalogueFile() : Catalogue, Arguments,
-                            Count};
+                            Count, Position};
         Status = Found->second(Context);
     }
     SetUserMessages(nullptr);

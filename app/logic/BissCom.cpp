@@ -136,6 +136,41 @@ int32_t TBissCom::CheckComm(uint32_t Selector, uint32_t SlaveId)
     return Code;
 }
 
+bool TBissCom::ReadPositions(uint32_t Cycles, uint32_t *Scd, uint32_t *Mcd, uint8_t *McdValid, uint32_t &Done)
+{
+    Done = 0;
+    uint32_t Slaves = 0;
+    if (Cycles == 0 || Cycles > kMaxPositionCycles || !Scd || !Mcd || !McdValid) {
+        LastResult = BISS_INVALID_PARAMETER;
+        return false;
+    }
+    // The library's block read, one ReadSens at a time with the same outcome. When ReadSensBlock is
+    // exported, everything from here to the return (the slave count included) becomes
+    //   LastResult = ReadSensBlock(Handle, Cycles, Scd, Mcd, McdValid, &Done);
+    LastResult = GetMasterConfig(Handle, 0, MC_E5_LOW_BITS, &Slaves);
+    for (uint32_t Cycle = 0; LastResult == BISS_OK && Cycle < Cycles; ++Cycle) {
+        bool Valid = false;
+        LastResult = ReadSens(Handle, Scd + size_t{Cycle} * Slaves, Mcd + size_t{Cycle} * Slaves, &Valid);
+        if (LastResult == BISS_OK) {
+            McdValid[Cycle] = Valid ? 1 : 0;
+            Done = Cycle + 1;
+        }
+    }
+    return LastResult == BISS_OK;
+}
+
+bool TBissCom::GetMasterItem(uint32_t Slave, uint32_t Item, uint32_t &Value)
+{
+    LastResult = GetMasterConfig(Handle, Slave, Item, &Value);
+    return LastResult == BISS_OK;
+}
+
+bool TBissCom::ReadMasterRegister(uint32_t Address, uint32_t &Value)
+{
+    LastResult = ReadMaster(Handle, Address, &Value);
+    return LastResult == BISS_OK;
+}
+
 void TBissCom::ShowDebug()
 {
     if (!Logging) {

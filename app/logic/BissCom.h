@@ -20,6 +20,8 @@ public:
     // every line to standard error.
     using TLogWindowFactory = std::function<std::unique_ptr<TLogWindow>(TBissCom &)>;
 
+    static constexpr uint32_t kMaxPositionCycles = 65536; // most cycles of one ReadPositions
+
     TBissCom();
     ~TBissCom(); // performs CloseDebug first while Logging is on
     TBissCom(const TBissCom &) = delete;
@@ -44,6 +46,18 @@ public:
     bool WriteMasterItems(uint32_t Force);
     // Reads register 32 of the slave and returns the library's code unchanged; LastResult stays.
     int32_t CheckComm(uint32_t Selector, uint32_t SlaveId);
+
+    // Position samples: runs Cycles (1..65536) sensor cycles back to back. Scd and Mcd hold Cycles x n
+    // words (n = the slave count, master item MC_E5_LOW_BITS), cycle after cycle (word c * n + s);
+    // McdValid one byte per cycle, 1 when a slave delivered a valid second word in that cycle. An Mcd
+    // word is written only where that slave's second word was valid. Done = the cycles stored: all of
+    // them on success; on a failure the cycles before the failing one, nothing of it or after it, and
+    // the failure in LastResult as one sensor cycle reports it.
+    bool ReadPositions(uint32_t Cycles, uint32_t *Scd, uint32_t *Mcd, uint8_t *McdValid, uint32_t &Done);
+    // A master item as the library holds it (GetMasterConfig).
+    bool GetMasterItem(uint32_t Slave, uint32_t Item, uint32_t &Value);
+    // One master chip register (ReadMaster).
+    bool ReadMasterRegister(uint32_t Address, uint32_t &Value);
 
     // Switches logging on with a new, empty window (when it was off) and shows the window.
     void ShowDebug();

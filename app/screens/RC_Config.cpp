@@ -3,6 +3,7 @@
 #include "ConfigChoice.h"
 #include "Glyphs.h"
 #include "PulseCountText.h"
+#include "RC_Position.h"
 #include "WindowPlacement.h"
 
 #include <QAction>
@@ -129,6 +130,26 @@ void OnUserChange(QComboBox *List, TRC_ConfigForm *Receiver, void (TRC_ConfigFor
                          (Receiver->*Slot)();
                      });
 }
+
+// While it lives, the position window's cycles wait for this window's library calls, and say so.
+class TPositionHold {
+public:
+    TPositionHold(TRC_PositionForm *Form, TRC_PositionForm::THoldReason Reason) : m_form(Form)
+    {
+        if (m_form)
+            m_form->Hold(Reason);
+    }
+    ~TPositionHold()
+    {
+        if (m_form)
+            m_form->Release();
+    }
+    TPositionHold(const TPositionHold &) = delete;
+    TPositionHold &operator=(const TPositionHold &) = delete;
+
+private:
+    QPointer<TRC_PositionForm> m_form;
+};
 
 } // namespace
 
@@ -262,6 +283,8 @@ void TRC_ConfigForm::BuildActions()
          &TRC_ConfigForm::BCheckClick},
         {&ActClear, "ActClear", "Reopen adapter", QKeySequence(Qt::CTRL | Qt::Key_O),
          &TRC_ConfigForm::BClearClick},
+        {&ActPosition, "ActPosition", "Position...", QKeySequence(Qt::CTRL | Qt::Key_P),
+         &TRC_ConfigForm::BPositionClick},
     };
     for (const Entry &entry : entries) {
         auto *action = new QAction(QLatin1String(entry.Caption), this);
@@ -330,6 +353,8 @@ void TRC_ConfigForm::ApplyLanguage()
         STCW->setText(DirectionText(options, m_device.FactoryDirection));
         STNullImp->setText(ZeroPulseText(options, m_device.FactoryZeroPulse));
     }
+    if (m_position)
+        m_position->ApplyLanguage();
 }
 
 void TRC_ConfigForm::ShowRatingPlate()
@@ -391,6 +416,7 @@ void TRC_ConfigForm::DataChanged()
 
 void TRC_ConfigForm::BWriteClick()
 {
+    const TPositionHold hold(m_position, TRC_PositionForm::HoldCommand);
     Busy = true;
     SetLamps(LampsBusy);
     QCoreApplication::processEvents();
@@ -411,6 +437,7 @@ void TRC_ConfigForm::BWriteClick()
 
 void TRC_ConfigForm::BReadClick()
 {
+    const TPositionHold hold(m_position, TRC_PositionForm::HoldCommand);
     const bool ok = m_device.ReadActualConfig();
     if (ok) {
         if (const TConfig *entry = PossibleConfigs->FindBySetting(m_device.InterpolCode, m_device.Divider))
@@ -423,6 +450,7 @@ void TRC_ConfigForm::BReadClick()
 
 void TRC_ConfigForm::BReloadFactorySettingClick()
 {
+    const TPositionHold hold(m_position, TRC_PositionForm::HoldCommand);
     EnableControls(false);
     bool same = false, blank = false;
     if (m_device.CheckSameEncoder(same, blank) && (!same || blank)) {
@@ -458,6 +486,7 @@ void TRC_ConfigForm::TimerCheckSameTimer()
         TimerCheckSame->start();
         return;
     }
+    const TPositionHold hold(m_position, TRC_PositionForm::HoldCheck);
     SetLamps(LampsBusy);
     QCoreApplication::processEvents();
     if (m_finished)
@@ -556,6 +585,7 @@ void TRC_ConfigForm::FinishWithRetry()
 
 void TRC_ConfigForm::BRegisterClick()
 {
+    const TPositionHold hold(m_position, TRC_PositionForm::HoldCommand);
     m_device.ShowRegisters(this);
 }
 
@@ -566,14 +596,34 @@ void TRC_ConfigForm::BShowDebugClick()
 
 void TRC_ConfigForm::BCheckClick()
 {
+    const TPositionHold hold(m_position, TRC_PositionForm::HoldCheck);
     QCoreApplication::processEvents();
     m_device.Probe(); // only its log line matters
 }
 
 void TRC_ConfigForm::BClearClick()
 {
+    const TPositionHold hold(m_position, TRC_PositionForm::HoldCommand);
     if (!m_device.ReopenAndConfig())
         UserMessages().Info(QStringLiteral("Error ReopenAndConfig"));
+}
+
+void TRC_ConfigForm::BPositionClick()
+{
+    if (!m_position) {
+        m_position = new TRC_PositionForm(this, m_device);
+        m_position->show();
+    }
+    m_position->raise();
+    m_position->activateWindow();
+}
+
+void TRC_ConfigForm::done(int Result)
+{
+    // The position window stops before the main window takes the adapter back.
+    if (m_position)
+        m_position->close();
+    QDialog::done(Result);
 }
 
 void TRC_ConfigForm::closeEvent(QCloseEvent *Event)

@@ -6,8 +6,10 @@
 
 #include "PulseCountText.h"
 #include "RC_Def.h"
+#include "RC_Position.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <cstdint>
 #include <memory>
@@ -84,6 +86,9 @@ public:
     QTimer *TimerCheckSame = nullptr;
     // The service commands, reached by the context menu and their shortcuts.
     QAction *ActRegister = nullptr, *ActShowDebug = nullptr, *ActCheck = nullptr, *ActClear = nullptr;
+    QAction *ActPosition = nullptr;
+    // The position window while it is open.
+    TRC_PositionForm *PositionForm() const { return m_position; }
 
 public slots:
     void CBImpOutChange();
@@ -98,6 +103,8 @@ public slots:
     void BShowDebugClick();
     void BCheckClick();
     void BClearClick();
+    void BPositionClick();
+    void done(int Result) override;
 
 protected:
     void closeEvent(QCloseEvent *Event) override;
@@ -114,6 +121,7 @@ private:
     bool m_finished = false;   // a retry result is set; nothing may restart the watch
     bool m_waitCursor = false; // the hourglass this window put up
     QButtonGroup *m_languageGroup = nullptr;
+    QPointer<TRC_PositionForm> m_position;
 };
 
 #endif

@@ -86,4 +86,34 @@ int32_t WriteSlaveRegister(uint32_t ulHandle, uint32_t ulSelector, uint32_t ulSl
                   pucData);
 }
 
+int32_t GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem, uint32_t *pulValue)
+{
+    *pulValue = fake::lib().slaves;
+    return record("GetMasterConfig", {ulHandle, ulSlave, ulItem});
+}
+
+int32_t ReadMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t *pulData)
+{
+    *pulData = 0;
+    return record("ReadMaster", {ulHandle, ulAddress});
+}
+
+int32_t ReadSens(uint32_t ulHandle, uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdValid)
+{
+    const int32_t r = record("ReadSens", {ulHandle});
+    fake::Library &l = fake::lib();
+    if (r != BISS_OK)
+        return r; // a failed cycle leaves the caller's arrays alone
+    *pbMcdValid = false;
+    for (uint32_t s = 0; s < l.slaves; ++s) {
+        pulScd[s] = 100 * l.sample + s;
+        if (l.mcdSlaves & (1u << s)) {
+            pulMcd[s] = 1000 * l.sample + s;
+            *pbMcdValid = true;
+        }
+    }
+    ++l.sample;
+    return r;
+}
+
 } // extern "C"

@@ -131,6 +131,42 @@ TEST_F(Binding, ReadsLogWhatTheLibraryReportedAndProbesLogTheirCode)
     EXPECT_EQ(windows[0]->lines.last(), QStringLiteral("Check: 11"));
 }
 
+// A block of position samples: cycle after cycle, stopping at the first failing cycle with the cycles
+// before it stored and nothing of it or after it; a refused block calls nothing.
+TEST_F(Binding, ReadPositionsStoresTheCyclesBeforeTheFirstFailure)
+{
+    fake::lib().slaves = 2;
+    fake::lib().mcdSlaves = 2; // slave 1 only
+    std::array<uint32_t, 10> scd, mcd;
+    std::array<uint8_t, 5> valid;
+    scd.fill(7), mcd.fill(7), valid.fill(7);
+    uint32_t done = 99;
+    EXPECT_TRUE(com.ReadPositions(2, scd.data(), mcd.data(), valid.data(), done));
+    EXPECT_EQ(done, 2u);
+    EXPECT_EQ(scd, (std::array<uint32_t, 10>{0, 1, 100, 101, 7, 7, 7, 7, 7, 7}));
+    EXPECT_EQ(mcd, (std::array<uint32_t, 10>{7, 1, 7, 1001, 7, 7, 7, 7, 7, 7}));
+    EXPECT_EQ(valid, (std::array<uint8_t, 5>{1, 1, 7, 7, 7}));
+
+    scd.fill(7), mcd.fill(7), valid.fill(7);
+    fake::lib().calls.clear();
+    fake::lib().results = {BISS_OK, BISS_OK, BISS_OK, BISS_TIMEOUT, BISS_OK};
+    EXPECT_FALSE(com.ReadPositions(5, scd.data(), mcd.data(), valid.data(), done));
+    EXPECT_EQ(com.LastResult, BISS_TIMEOUT);
+    EXPECT_EQ(done, 2u);
+    EXPECT_EQ(fake::lib().named("ReadSens").size(), 3u); // nothing after the failing cycle
+    EXPECT_EQ(scd, (std::array<uint32_t, 10>{200, 201, 300, 301, 7, 7, 7, 7, 7, 7}));
+    EXPECT_EQ(valid, (std::array<uint8_t, 5>{1, 1, 7, 7, 7}));
+
+    fake::lib().calls.clear();
+    EXPECT_FALSE(com.ReadPositions(0, scd.data(), mcd.data(), valid.data(), done));
+    EXPECT_FALSE(
+        com.ReadPositions(TBissCom::kMaxPositionCycles + 1, scd.data(), mcd.data(), valid.data(), done));
+    EXPECT_FALSE(com.ReadPositions(1, scd.data(), nullptr, valid.data(), done));
+    EXPECT_EQ(com.LastResult, BISS_INVALID_PARAMETER);
+    EXPECT_EQ(done, 0u);
+    EXPECT_TRUE(fake::lib().calls.empty());
+}
+
 TEST_F(Binding, EscapeTextKeepsPrintableAndGermanLetters)
 {
     EXPECT_EQ(TBissCom::EscapeText(QString::fromLatin1("A\r\xE4\x7F\xBA\xFF\xDC")),

@@ -8,6 +8,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <QThread>
+
+#include <signal.h>
+
 namespace {
 
 struct CliRun {
@@ -199,6 +203,122 @@ TEST_F(Cli, RegisterModeCConfiguresTheEncoderThroughControlFrames)
         << SHOW(plate);
     EXPECT_EQ(run({QStringLiteral("--register-mode"), QStringLiteral("x"), QStringLiteral("plate")}).status,
               2);
+}
+
+// The simulated encoder's first word starts at 100 and moves by 3 (10 bits), its second at 5000 by 1,
+// one step per cycle it answers. Checks a record: the header, then one complete row per cycle of the
+// single slave, following that sequence from cycle 1 on; returns the number of rows.
+int CheckRecord(const QString &File)
+{
+    QFile f(File);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << File.toStdString();
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    EXPECT_EQ(lines.first(), "cycle,time_us,slave,word1,word2,valid,error");
+    EXPECT_TRUE(lines.last().isEmpty()) << "the last row is cut off";
+    qint64 lastTime = 0;
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+        const uint64_t cycle = static_cast<uint64_t>(i);
+        const QList<QByteArray> cells = lines[i].split(',');
+        if (cells.size() != 7 || cells[0].toULongLong() != cycle || cells[2] != "0" ||
+            cells[3].toUInt() != (100 + 3 * (cycle - 1)) % 1024 ||
+            cells[4].toULongLong() != 5000 + cycle - 1 || cells[5] != "1" || !cells[6].isEmpty() ||
+            cells[1].toLongLong() < lastTime) {
+            ADD_FAILURE() << "row " << i << ": " << lines[i].toStdString();
+            break;
+        }
+        lastTime = cells[1].toLongLong();
+    }
+    return static_cast<int>(lines.size() - 2);
+}
+
+TEST_F(Cli, PositionStreamsCyclesIntoACsvRecord)
+{
+    const QString csv = dir.filePath(QStringLiteral("p.csv"));
+    const CliRun counted = run({QStringLiteral("position"), QStringLiteral("--count"), QStringLiteral("300"),
+                                QStringLiteral("--csv"), csv});
+    ASSERT_EQ(counted.status, 0) << SHOW(counted);
+    EXPECT_EQ(CheckRecord(csv), 300);
+    // No CRC is configured for the encoder's words: they are valid, not "CRC ok".
+    EXPECT_TRUE(counted.out.startsWith(
+        QStringLiteral("cycle 1 slave 0: 100 (valid) second 5000 (valid) cycle 2 slave 0: 103 (valid)")))
+        << SHOW(counted);
+    EXPECT_FALSE(counted.out.contains(QStringLiteral("CRC ok")));
+    EXPECT_TRUE(counted.out.contains(
+        QStringLiteral("cycle 300 slave 0: 997 (valid) second 5299 (valid) 300 cycles in")))
+        << SHOW(counted);
+
+    QElapsedTimer timer;
+    timer.start();
+    const CliRun timed = run({QStringLiteral("position"), QStringLiteral("--duration"), QStringLiteral("1.5"),
+                              QStringLiteral("--summary"), QStringLiteral("--csv"), csv});
+    EXPECT_GE(timer.elapsed(), 1500);
+    EXPECT_LT(timer.elapsed(), 6000);
+    ASSERT_EQ(timed.status, 0) << SHOW(timed);
+    EXPECT_TRUE(
+        timed.out.contains(QStringLiteral(" cycles in 1.5")) &&
+        timed.out.contains(QStringLiteral("failed cycles: 0 (no answer 0, CRC 0, time-out 0, adapter 0)")) &&
+        !timed.out.contains(QStringLiteral("slave 0")))
+        << SHOW(timed);
+    EXPECT_GT(CheckRecord(csv), 1000);
+
+    // Failed cycles: their rows name the kind, the summary counts them, the status is 1. The record on
+    // standard output leaves the summary to standard error.
+    const CliRun failing = run({QStringLiteral("position"), QStringLiteral("--count"), QStringLiteral("3"),
+                                QStringLiteral("--csv"), QStringLiteral("-")},
+                               "fault.no_start_bit = on\n");
+    EXPECT_EQ(failing.status, 1) << SHOW(failing);
+    EXPECT_TRUE(failing.out.startsWith(QStringLiteral("cycle,time_us,slave,word1,word2,valid,error 1,")))
+        << SHOW(failing);
+    EXPECT_EQ(failing.out.count(QStringLiteral(",0,,,0,no answer")), 3) << SHOW(failing);
+    EXPECT_TRUE(
+        failing.err.contains(QStringLiteral("failed cycles: 3 (no answer 3, CRC 0, time-out 0, adapter 0)")))
+        << SHOW(failing);
+
+    // A file that cannot be written is refused before the adapter is touched.
+    const CliRun badPath = run({QStringLiteral("--log"), QStringLiteral("position"), QStringLiteral("--csv"),
+                                dir.filePath(QStringLiteral("none/p.csv"))});
+    EXPECT_EQ(badPath.status, 1) << SHOW(badPath);
+    EXPECT_TRUE(badPath.err.startsWith(QStringLiteral("rotaconf-cli: cannot write the CSV file ")) &&
+                !badPath.err.contains(QStringLiteral("Check")) && badPath.out.isEmpty())
+        << SHOW(badPath);
+    EXPECT_EQ(run({QStringLiteral("position"), QStringLiteral("--count"), QStringLiteral("5"),
+                   QStringLiteral("--follow")})
+                  .status,
+              2);
+    EXPECT_EQ(run({QStringLiteral("plate"), QStringLiteral("--summary")}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("position"), QStringLiteral("--duration"), QStringLiteral("0")}).status, 2);
+}
+
+// --follow runs until Ctrl+C, which ends it cleanly: the record complete up to the last cycle, the
+// summary printed, status 0 as no cycle failed.
+TEST_F(Cli, PositionFollowEndsCleanlyOnInterrupt)
+{
+    const QString csv = dir.filePath(QStringLiteral("f.csv"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("TARNBUS_SIM_SCENARIO"));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ROTACONF_CLI),
+            {QStringLiteral("--simulate"), QStringLiteral("position"), QStringLiteral("--follow"),
+             QStringLiteral("--summary"), QStringLiteral("--csv"), csv});
+    ASSERT_TRUE(p.waitForStarted());
+    QFile record(csv);
+    QElapsedTimer timer;
+    timer.start();
+    while (record.size() < 100000 && timer.elapsed() < 20000)
+        QThread::msleep(20);
+    EXPECT_EQ(p.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    const int rows = CheckRecord(csv);
+    EXPECT_GT(rows, 1000);
+    EXPECT_TRUE(out.startsWith(QStringLiteral("%1 cycles in ").arg(rows)) &&
+                out.contains(QStringLiteral("(interrupted)")) &&
+                out.contains(QStringLiteral("failed cycles: 0 (no answer 0, CRC 0, time-out 0, adapter 0)")))
+        << out.toStdString();
 }
 
 } // namespace

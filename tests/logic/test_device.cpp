@@ -1,5 +1,6 @@
 // The device model end to end on the simulated adapter, master chip and encoder; the encoder's
 // registers and the binding's trace show what happened.
+#include "PositionRun.h"
 #include "RC_Def.h"
 
 #include <tarnbus/tarnbus.h>
@@ -201,6 +202,52 @@ TEST_F(Device, LoadFactorySettings)
     const Block expected = {0xA6, 0x5A, 0x40, 0x0C, 0x04, 0x80};
     EXPECT_EQ(SimBlock(16), expected);
     EXPECT_EQ(SimBlock(0), expected);
+}
+
+// Position batches on the simulated encoder: every cycle's true words, "CRC ok" only where the master
+// checks a CRC, and each kind of failed cycle told apart.
+TEST_F(Device, PositionRunReadsEveryCycleAndTellsFailuresApart)
+{
+    TPositionRun run(*dev.Com);
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Slaves(), 1u);
+    EXPECT_FALSE(run.CrcChecked(0, 1) || run.CrcChecked(0, 2)); // the program configures no CRC
+    const TPositionBatch &batch = run.Run(50);
+    ASSERT_EQ(batch.Done, 50u);
+    EXPECT_EQ(batch.Failure, FailNone);
+    for (uint32_t c = 0; c < 50; ++c) {
+        EXPECT_EQ(batch.Word1(c, 0), (100 + 3 * c) % 1024) << c;
+        EXPECT_TRUE(batch.HasWord2(c, 0));
+        EXPECT_EQ(batch.Word2(c, 0), 5000 + c);
+    }
+    EXPECT_EQ(tbsim_slave_sensor_value(0, 0), (100 + 3 * 50) % 1024); // exactly 50 cycles ran
+
+    ASSERT_TRUE(dev.Com->SetMasterItem(0, MC_DATA1_CRCPOLY, 0x43) && dev.ApplyMasterConfig());
+    TPositionRun checked(*dev.Com);
+    ASSERT_TRUE(checked.Start());
+    EXPECT_TRUE(checked.CrcChecked(0, 1));
+    EXPECT_FALSE(checked.CrcChecked(0, 2));
+    EXPECT_EQ(checked.Run(3).Done, 3u);
+
+    struct Case {
+        tbsim_fault Fault;
+        TCycleFailure Kind;
+    };
+    for (const Case &c :
+         {Case{TBSIM_CRC_ERROR, FailCrc}, Case{TBSIM_NO_START_BIT, FailNoAnswer},
+          Case{TBSIM_CYCLE_NEVER_ENDS, FailTimeout}, Case{TBSIM_ADAPTER_UNPLUGGED, FailAdapter}}) {
+        tbsim_set_fault(c.Fault, 1, 0);
+        const TPositionBatch &failed = checked.Run(4);
+        tbsim_set_fault(c.Fault, 0, 0);
+        EXPECT_EQ(failed.Done, 0u) << c.Fault;
+        EXPECT_EQ(failed.Failure, c.Kind) << c.Fault << " " << failed.Code;
+        EXPECT_EQ(checked.Failures(c.Kind), 1u) << c.Fault;
+        QByteArray rows;
+        TPositionRun::AppendCsvRows(failed, rows);
+        EXPECT_TRUE(rows.endsWith(",0,,,0," + FailureName(c.Kind).toLatin1() + "\n")) << rows.toStdString();
+    }
+    EXPECT_EQ(checked.Failed(), 4u);
+    EXPECT_EQ(checked.Cycles(), 3u + 4u);
 }
 
 } // namespace
