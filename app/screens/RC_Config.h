@@ -90,6 +90,8 @@ public slots:
     void DataChanged();
     void BWriteClick();
     void BReadClick();
+    // After a write that failed: the message when a block read back otherwise than written.
+    void ReportReadBack();
     void BReloadFactorySettingClick();
     void SBGermanClick();
     void SBEnglishClick();

@@ -177,6 +177,31 @@ TEST_F(Cli, CommandsLeaveTheSettingsFileAlone)
     EXPECT_EQ(ini.readAll(), settings);
 }
 
+// A connection that half failed (one driver read failing while the adapter is opened or the master
+// configured) is made once more: the samples are those of an undisturbed run, and register mode C is
+// not quietly replaced by mode B.
+TEST_F(Cli, ConnectionThatHalfFailedIsMadeAgain)
+{
+    const QStringList position = {QStringLiteral("position"), QStringLiteral("--count"), QStringLiteral("3")};
+    auto cycles = [](const CliRun &r) { return r.out.left(r.out.indexOf(QStringLiteral(" 3 cycles in"))); };
+    const CliRun clean = run(position);
+    ASSERT_EQ(clean.status, 0) << SHOW(clean);
+    ASSERT_TRUE(clean.out.contains(QStringLiteral("second"))) << SHOW(clean);
+    for (const QByteArray n : {"2", "4", "6"}) {
+        const CliRun r = run(position, "fault.device_read_fails = " + n + "\n");
+        EXPECT_EQ(r.status, 0) << n.constData() << ": " << SHOW(r);
+        EXPECT_EQ(cycles(r), cycles(clean)) << n.constData();
+    }
+    // An encoder whose control channel never gets ready answers in register mode B only.
+    for (const QByteArray n : {"2", "4"}) {
+        const CliRun deaf =
+            run({QStringLiteral("--register-mode"), QStringLiteral("c"), QStringLiteral("plate")},
+                stored() + "fault.control_never_ready = on\nfault.device_read_fails = " + n + "\n");
+        EXPECT_EQ(deaf.status, 1) << n.constData() << ": " << SHOW(deaf);
+        EXPECT_TRUE(deaf.err.contains(QStringLiteral("(BISS_TIMEOUT)"))) << SHOW(deaf);
+    }
+}
+
 TEST_F(Cli, RegisterModeCConfiguresTheEncoderThroughControlFrames)
 {
     // An encoder whose control channel never gets ready answers in register mode B only: the run with
