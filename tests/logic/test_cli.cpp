@@ -126,6 +126,42 @@ TEST_F(Cli, SetWritesEepromThenRamAndTheEncoderKeepsIt)
     EXPECT_FALSE(extra.err.contains(QStringLiteral("-->")));
 }
 
+// One port access lost on the way (the parallel port has no check of its own) must never end in
+// "Written" with other bytes in the encoder: the block read back after writing tells, and the message
+// names what it holds.
+TEST_F(Cli, SetOnTheParallelPortIsReadBack)
+{
+    const QStringList set = {QStringLiteral("--interface"), QStringLiteral("1"), QStringLiteral("set"),
+                             QStringLiteral("1024"),        QStringLiteral("0"), QStringLiteral("2")};
+    const QString asked = QStringLiteral("A4 5A 40 3C 04 80");
+    auto eeprom = [&] {
+        QFile f(dir.filePath(QStringLiteral("enc")));
+        f.open(QIODevice::ReadOnly);
+        return QString::fromLatin1(f.readAll()).trimmed().split(QLatin1Char('\n')).last();
+    };
+    QString told;
+    // The accesses of opening, configuring and reading come first; the write is among the later ones.
+    for (int n = 1800; n < 8000 && told.isEmpty(); n += 7) {
+        QFile::remove(dir.filePath(QStringLiteral("enc")));
+        const CliRun r =
+            run(set, stored() + "port.wiring = 1\nfault.port_access_lost = " + QByteArray::number(n) + "\n");
+        if (r.status == 0) {
+            ASSERT_EQ(eeprom(), asked) << n << ": " << SHOW(r);
+        } else if (r.err.contains(QStringLiteral("reads back"))) {
+            told = r.err;
+        }
+        if (r.err.contains(QStringLiteral("the EEPROM block reads back"))) {
+            EXPECT_TRUE(r.err.contains(
+                QStringLiteral("reads back %1 instead of the %2 written").arg(eeprom(), asked)))
+                << n << ": " << SHOW(r);
+        }
+    }
+    EXPECT_TRUE(told.contains(QStringLiteral("rotaconf-cli: writing the configuration failed: the ")))
+        << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("partly written configuration; run set again")))
+        << told.toStdString();
+}
+
 TEST_F(Cli, FactoryAndRegisters)
 {
     ASSERT_EQ(run({QStringLiteral("factory")}, stored()).status, 0);
