@@ -84,6 +84,9 @@ typedef enum tbsim_fault {
     TBSIM_CYCLE_NEVER_ENDS = 23,    /* a sensor cycle, once started, never ends */
     TBSIM_SLAVE_ABSENT = 24,        /* slave arg (0..7) does not answer on the BiSS line; the slaves
                                          behind it in the chain are cut off from sensor cycles */
+    TBSIM_PORT_ACCESS_LOST = 25,    /* after arg more port driver calls (reads and writes), one call is
+                                        lost on the parallel port: a write never arrives, a read finds
+                                        nobody (0xFF); then the fault goes off */
     TBSIM_FAULT_COUNT
 } tbsim_fault;
 TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);

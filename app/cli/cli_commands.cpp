@@ -33,6 +33,56 @@ QString HexBytes(std::span<const uint8_t> Bytes)
     return Parts.join(QLatin1Char(' '));
 }
 
+// Why writing the configuration (EEPROM block, then RAM block) failed, and what the encoder holds now
+// as read back after the write; Command is the command to run again.
+void FailWrite(const TRC_Device &Device, const QString &Command)
+{
+    const TWriteReport &W = Device.LastWrite;
+    const bool Eeprom = W.Address == EncoderMap::EepromBlock;
+    const QString Again = QStringLiteral("run %1 again").arg(Command);
+    const QString Partly = QStringLiteral(": the encoder holds a partly written configuration; ") + Again;
+    QString Held;
+    switch (W.State) {
+    case BlockUnchanged:
+        Held =
+            Eeprom
+                ? QStringLiteral("the encoder's configuration is unchanged")
+                : QStringLiteral("the EEPROM block holds the new configuration, the RAM block the old one") +
+                      Partly;
+        break;
+    case BlockWritten:
+        Held =
+            Eeprom
+                ? QStringLiteral("the EEPROM block holds the new configuration, the RAM block the old one") +
+                      Partly
+                : QStringLiteral("both blocks read back the new configuration all the same");
+        break;
+    case BlockPartly:
+        Held = Eeprom
+                   ? QStringLiteral("the EEPROM block is partly written") + Partly
+                   : QStringLiteral("the EEPROM block holds the new configuration, the RAM block is partly "
+                                    "written") +
+                         Partly;
+        break;
+    case BlockUnknown:
+    default:
+        Held = QStringLiteral("the encoder may hold a partly written configuration; ") + Again;
+        break;
+    }
+    if (W.Unsteady) {
+        Fail(QStringLiteral("writing the configuration failed: the %1 block reads differently each time; %2")
+                 .arg(QLatin1String(Eeprom ? "EEPROM" : "RAM"), Held));
+        return;
+    }
+    if (W.ReadBackDiffers) {
+        Fail(QStringLiteral("writing the configuration failed: the %1 block reads back %2 instead of the %3 "
+                            "written; %4")
+                 .arg(QLatin1String(Eeprom ? "EEPROM" : "RAM"), HexBytes(W.Found), HexBytes(W.Wanted), Held));
+        return;
+    }
+    FailCode(QStringLiteral("writing the configuration failed"), W.Code, Held);
+}
+
 bool ParseSmall(const QString &Text, unsigned Low, unsigned High, unsigned &Value)
 {
     bool Ok = false;
@@ -154,9 +204,7 @@ int CmdSet(TCliContext &Context)
     }
     if (!Device.WriteConfig(Entry->InterpolCode, static_cast<int>(Direction), Entry->Divider,
                             static_cast<int>(Mode), 2)) {
-        // The block is written register by register: a failure half way leaves some of them new.
-        FailCode(QStringLiteral("writing the configuration failed"), Device.Com->LastResult,
-                 QStringLiteral("the encoder may hold a partly written configuration; run set again"));
+        FailWrite(Device, QStringLiteral("set"));
         return 1;
     }
     Out(QStringLiteral("Written: pulse count %1 (code %2, divider %3), direction %4, zero pulse %5")
@@ -185,8 +233,12 @@ int CmdFactory(TCliContext &Context)
         return 1;
     }
     if (!Device.LoadFactorySettings(Possible)) {
-        FailCode(QStringLiteral("loading the factory settings failed"), Device.Com->LastResult,
-                 QStringLiteral("the encoder may hold a partly written configuration; run factory again"));
+        // The plate is read again first: a failure there has written nothing.
+        if (!Device.LastWrite.Started)
+            FailCode(QStringLiteral("loading the factory settings failed"), Device.Com->LastResult,
+                     QStringLiteral("nothing was written"));
+        else
+            FailWrite(Device, QStringLiteral("factory"));
         return 1;
     }
     Out(QStringLiteral("Factory settings loaded: pulse count %1, divider %2, direction %3, zero pulse %4")

@@ -21,6 +21,8 @@ bool Connect(TRC_Device &Device)
 {
     if (Device.ReopenAndConfig())
         return true;
+    // A master left unconfigured or half configured is no connection: CheckConnection opens and
+    // configures it once more and answers Connected only when that worked.
     switch (Device.CheckConnection()) {
     case Connected:
         return true;

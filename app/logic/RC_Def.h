@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -146,7 +147,8 @@ enum TTextId : int {
     TxtAdapterNotConnected = 32,
     TxtUsbInitFailed = 33,
     TxtInitFailed = 34,
-    TxtCommunication = 35
+    TxtCommunication = 35,
+    TxtReadBackDiffers = 36 // a configuration block read back after writing differs from what was written
 };
 
 // Language bases: a window adds the base to a text id.
@@ -170,9 +172,9 @@ public:
     void Load();
     void Save() const;
 
-    // The text LangBase + Id (Id 1..35); empty when there is none.
+    // The text LangBase + Id (Id 1..36); empty when there is none.
     QString Text(int Id) const { return TextOf(LangBase + Id); }
-    // The text of an absolute id: 1..35 English, 1001..1035 German; empty for any other.
+    // The text of an absolute id: 1..36 English, 1001..1036 German; empty for any other.
     static QString TextOf(int AbsoluteId);
 };
 
@@ -183,6 +185,26 @@ enum ConnectionState : int {
     Connected = 0,
     EncoderMissing = 1,
     AdapterMissing = 2
+};
+
+// What a configuration block holds after a write, as read back.
+enum TBlockState : int {
+    BlockUnknown = 0,   // could not be read back
+    BlockUnchanged = 1, // what it held before the write
+    BlockWritten = 2,   // the new configuration
+    BlockPartly = 3     // neither: some registers new, or a value nobody wrote
+};
+
+// How the last WriteConfig ended: at which block, and what that block held when read back.
+struct TWriteReport {
+    bool Started = false;           // a WriteConfig with a known target ran
+    uint32_t Address = 0;           // the block the write ended at (the failed one, or the last one)
+    bool EarlierBlocksDone = false; // the blocks before it (the EEPROM's before the RAM's) were verified
+    bool ReadBackDiffers = false;   // every register was written, but the block read back otherwise
+    bool Unsteady = false;          // the block read differently each time, before or after the write
+    int32_t Code = 0; // the library's code of the failed transfer; 0 when only the read-back differed
+    TBlockState State = BlockUnknown;
+    std::array<uint8_t, 6> Wanted{}, Found{}; // what was written, what was read back
 };
 
 class TRC_Device {
@@ -238,6 +260,9 @@ public:
     bool ApplyMasterConfig(); // force 1
     bool StartComm();
     bool ReopenAndConfig();
+    // True once ApplyMasterConfig has written the master configuration on the handle now open; an
+    // opening, a closing or a failed write clears it.
+    bool MasterConfigured = false;
     int32_t Probe();       // raw library code of a one-register read at 32
     int32_t LastProbe = 0; // code of the latest Probe, for messages that name it
     ConnectionState CheckConnection();
@@ -246,8 +271,11 @@ public:
     // Which 0: RAM block at 0; 1: EEPROM block at 16; anything else fails without reading.
     bool ReadConfigBlock(int Which, uint16_t &Code, uint8_t &Direction, uint8_t &Mode, uint16_t &Divider);
     bool ReadActualConfig();
-    // Target 1: EEPROM only, 0: RAM only, 2: EEPROM then RAM. Read-modify-write of each block.
+    // Target 1: EEPROM only, 0: RAM only, 2: EEPROM then RAM. Read-modify-write of each block, each
+    // read back after writing: a block that reads back otherwise fails the write. LastWrite tells how
+    // it ended.
     bool WriteConfig(int Code, int Direction, int Divider, int Mode, int Target);
+    TWriteReport LastWrite;
     bool LoadFactorySettings(const TConfigList &Catalogue);
     // True when the plate could be read; Same: the same encoder as read at Init; Blank: no basic
     // resolution on the plate.

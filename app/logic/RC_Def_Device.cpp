@@ -37,6 +37,25 @@ std::span<const uint8_t> SerialBytes(const std::array<uint8_t, 24> &Plate)
     return std::span(Plate).subspan(17, 7);
 }
 
+// A block as the encoder holds it: read twice, and a third time when the two differ, taking what two
+// reads agree on. False when a read fails (the library's code in LastResult) or no two reads agree
+// (Unsteady set).
+bool ReadAgreed(TRC_Device &Device, uint32_t Address, std::array<uint8_t, ConfigBlockSize> &Block,
+                bool &Unsteady)
+{
+    std::array<uint8_t, ConfigBlockSize> First{}, Second{};
+    if (!Device.ReadBlock(Address, First) || !Device.ReadBlock(Address, Second))
+        return false;
+    if (First != Second && !Device.ReadBlock(Address, Block))
+        return false;
+    if (First == Second || Block == First || Block == Second) {
+        Block = First == Second ? First : Block;
+        return true;
+    }
+    Unsteady = true;
+    return false;
+}
+
 } // namespace
 
 TRC_Device::TRC_Device()
@@ -67,11 +86,13 @@ bool TRC_Device::WriteBlock(uint32_t Address, std::span<const uint8_t> Bytes)
 
 bool TRC_Device::OpenAdapter()
 {
+    MasterConfigured = false;
     return Com->OpenCom(InterfaceKind, InterfaceName.c_str());
 }
 
 bool TRC_Device::CloseAdapter()
 {
+    MasterConfigured = false;
     return Com->CloseCom();
 }
 
@@ -102,7 +123,8 @@ bool TRC_Device::ConfigureMaster()
 
 bool TRC_Device::ApplyMasterConfig()
 {
-    return Com->WriteMasterItems(1);
+    MasterConfigured = Com->WriteMasterItems(1);
+    return MasterConfigured;
 }
 
 bool TRC_Device::StartComm()
@@ -124,7 +146,10 @@ int32_t TRC_Device::Probe()
 
 ConnectionState TRC_Device::CheckConnection()
 {
-    if (Probe() == BISS_OK)
+    // The probe reads a slave register, which answers whatever the master's data layout is: it tells
+    // a connection only of a master whose configuration was written. Any other one is opened and
+    // configured again, and stays missing when that fails.
+    if (MasterConfigured && Probe() == BISS_OK)
         return Connected;
     if (!ReopenAndConfig())
         return AdapterMissing;
@@ -193,6 +218,7 @@ bool TRC_Device::ReadActualConfig()
 
 bool TRC_Device::WriteConfig(int Code, int Dir, int Div, int Mode, int Target)
 {
+    LastWrite = TWriteReport();
     std::vector<uint32_t> Blocks;
     switch (Target) {
     case 0:
@@ -207,19 +233,50 @@ bool TRC_Device::WriteConfig(int Code, int Dir, int Div, int Mode, int Target)
     default:
         return false; // nothing to write is no success
     }
+    LastWrite.Started = true;
     for (const uint32_t Address : Blocks) {
-        std::array<uint8_t, ConfigBlockSize> Block{};
-        if (!ReadBlock(Address, Block))
+        LastWrite.EarlierBlocksDone = Address != Blocks.front();
+        LastWrite.Address = Address;
+        // The bits the program does not own are written back as read: they are read until two reads
+        // agree, or one access lost on the way would be written into the encoder for good.
+        std::array<uint8_t, ConfigBlockSize> Before{};
+        if (!ReadAgreed(*this, Address, Before, LastWrite.Unsteady)) {
+            LastWrite.Code = Com->LastResult;
+            LastWrite.State = BlockUnchanged; // nothing was sent to it
             return false;
-        MergeConfigBlock(Block, Code, Dir, Div, Mode);
-        if (!WriteBlock(Address, Block))
+        }
+        std::array<uint8_t, ConfigBlockSize> &Wanted = LastWrite.Wanted;
+        Wanted = Before;
+        MergeConfigBlock(Wanted, Code, Dir, Div, Mode);
+        const bool Written = WriteBlock(Address, Wanted);
+        LastWrite.Code = Com->LastResult;
+        // Read back whether or not the write went through: a link that loses or garbles a transfer
+        // without a word is caught here, and a write that broke off tells what it left behind. A
+        // block that differs is read again: one read lost on the way does not fail a good write.
+        std::array<uint8_t, ConfigBlockSize> &Found = LastWrite.Found;
+        bool Read = ReadBlock(Address, Found);
+        if (!Read || Found != Wanted)
+            Read = ReadAgreed(*this, Address, Found, LastWrite.Unsteady);
+        if (!Read) {
+            if (Written)
+                LastWrite.Code = Com->LastResult;
+            LastWrite.State = BlockUnknown;
             return false;
+        }
+        LastWrite.State = Found == Wanted ? BlockWritten : Found == Before ? BlockUnchanged : BlockPartly;
+        if (!Written)
+            return false;
+        if (Found != Wanted) {
+            LastWrite.ReadBackDiffers = true;
+            return false;
+        }
     }
     return true;
 }
 
 bool TRC_Device::LoadFactorySettings(const TConfigList &List)
 {
+    LastWrite = TWriteReport(); // nothing written until WriteConfig runs
     if (!ReadRatingPlate())
         return false;
     const TConfig *Entry = List.FindByPulseCount(FactoryPulseCount);

@@ -1,4 +1,4 @@
-// The program's texts in English (ids 1..35) and German (ids 1001..1035).
+// The program's texts in English (ids 1..36) and German (ids 1001..1036).
 #include "RC_Def.h"
 
 #include <iterator>
@@ -47,10 +47,12 @@ constexpr TTextPair Texts[] = {
     {u"USB initialization failed", u"Fehler Initialisierung USB"},
     {u"Rotaconf initialization failed", u"Fehler Initialisierung  Rotaconf"},
     {u"Communication", u"Kommunikation"},
+    {u"Encoder holds another configuration than written",
+     u"Drehgeber enth\u00E4lt andere Konfiguration als geschrieben"},
 };
 
 constexpr int TextCount = static_cast<int>(std::size(Texts));
-static_assert(TextCount == 35);
+static_assert(TextCount == 36);
 
 } // namespace
 

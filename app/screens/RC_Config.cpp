@@ -421,7 +421,7 @@ void TRC_ConfigForm::BWriteClick()
     SetLamps(LampsBusy);
     QCoreApplication::processEvents();
 
-    bool ok = false;
+    bool ok = false, written = false;
     // Without a chosen direction and zero-pulse mode there is nothing sound to write: a typed text that
     // names no item must not turn into direction 0 or the first mode behind the user's back.
     const int direction = CBCW->currentIndex();
@@ -430,9 +430,20 @@ void TRC_ConfigForm::BWriteClick()
         const TConfig *entry = SelectedConfigs->At(0);
         ok = m_device.WriteConfig(entry->InterpolCode, direction, static_cast<uint16_t>(entry->Divider),
                                   mode + 1, 2);
+        written = true;
     }
     SetLamps(ok ? LampsSuccess : LampsFailure);
+    if (written)
+        ReportReadBack();
     Busy = false;
+}
+
+void TRC_ConfigForm::ReportReadBack()
+{
+    // A failed transfer only lights the red lamp; a block that was written without a word of failure
+    // and reads back otherwise must not pass for written.
+    if (m_device.LastWrite.ReadBackDiffers)
+        UserMessages().Error(Text(TxtReadBackDiffers));
 }
 
 void TRC_ConfigForm::BReadClick()
@@ -457,7 +468,8 @@ void TRC_ConfigForm::BReloadFactorySettingClick()
         FinishWithRetry();
         return;
     }
-    m_device.LoadFactorySettings(*PossibleConfigs);
+    if (!m_device.LoadFactorySettings(*PossibleConfigs))
+        ReportReadBack();
     BReadClick();
     EnableControls(true);
 }

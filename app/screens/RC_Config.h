@@ -115,6 +115,8 @@ private:
     void SetLanguage(int LangBase);
     QString Text(TTextId Id) const;
     void FinishWithRetry();
+    // After a write that failed: the message when a block read back otherwise than written.
+    void ReportReadBack();
     void SetWaitCursor(bool On);
 
     TRC_Device &m_device;

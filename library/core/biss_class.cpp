@@ -60,7 +60,8 @@ bool BissClass::bCheckDLL(const std::string &strFile)
 }
 bool BissClass::bCheckLPT()
 {
-    return bCheckDLL(tarnbus::strDlPortIoPath());
+    // A library that loads but lacks either port function is no port driver.
+    return tarnbus::DlPortIoDriver::pLoad(tarnbus::strDlPortIoPath()) != nullptr;
 }
 bool BissClass::bCheckUSB()
 {

@@ -2,6 +2,8 @@
 // communication test.
 #include "tarnbus/BissClass.h"
 
+#include <algorithm>
+
 #include "platform/trace.h"
 
 #include "adapter.h"
@@ -79,6 +81,13 @@ BissEnum BissClass::eWriteMasterVerify(uint8_t ucAddress, uint32_t ulValue, bool
     }
     abRegCacheStale[ucAddress] = false;
     return BISS_OK;
+}
+
+bool BissClass::bMasterConfigFailed() const
+{
+    // A register whose verified write failed may hold anything, so the data layout of the master is
+    // not the configured one: what a sensor cycle or a control frame brought back could be wrong.
+    return std::find(abRegCacheStale.begin(), abRegCacheStale.end(), true) != abRegCacheStale.end();
 }
 
 void BissClass::vResetMasterVersion()

@@ -62,6 +62,10 @@ BissEnum BissClass::eSetMasterConfig(uint32_t ulSlave, MasterConfigEnum eItem, u
     // register and still verify, so the master would be configured wrongly without a word said.
     if ((eItem == MC_DATA1_LENGTH || eItem == MC_DATA2_LENGTH) && ulValue > 64)
         return BISS_INVALID_PARAMETER;
+    // A polynomial is kept without its x^0 term in one register: all eight bits of it on a version-1
+    // master, seven beside a flag bit on the others. A wider one would spill into the flag or be cut.
+    if ((eItem == MC_DATA1_CRCPOLY || eItem == MC_DATA2_CRCPOLY) && ulValue > (bLayout1() ? 0x1FFu : 0xFFu))
+        return BISS_INVALID_PARAMETER;
     // The slave count names the last slave the cycle records, lists and images hold (eight of them).
     if (eItem == MC_E5_LOW_BITS && ulValue >= SLAVE_COUNT)
         return BISS_INVALID_PARAMETER;
@@ -228,6 +232,12 @@ BissEnum BissClass::eWriteMasterConfig(uint32_t ulForce)
     const uint32_t ulChannels = ulChannelCount();
     const bool bLayout2b = !bLayout1() && ucMasterRevision != 0;
     const bool bOnlyIfChanged = ulForce == 0;
+
+    // A polynomial stored while the master looked like a version-1 one may not fit this master's
+    // registers: nothing is written then.
+    for (uint32_t i = 0; !bLayout1() && i < ulChannels; ++i)
+        if (aulMcData1CrcHalf[i] > 0x7F || aulMcData2CrcHalf[i] > 0x7F)
+            return BISS_INVALID_PARAMETER;
 
     BissEnum eResult = BISS_OK;
     // Each write below stops the whole operation at its first failure.

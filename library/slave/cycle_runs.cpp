@@ -36,6 +36,8 @@ struct ListsHolder {
 
 BissEnum BissClass::eStartBissTransfer(uint32_t ulCycles, uint32_t bCountRegisters)
 {
+    if (bMasterConfigFailed())
+        return BISS_MASTERCOMM_FAILED;
     if (!bCycleInterface(eInterface))
         return BISS_INVALID_INTERFACE;
     TransferState &state = *pTransferState;

@@ -70,6 +70,8 @@ BissEnum BissClass::eCheckModCArguments(uint32_t ulSlaveId, uint32_t ulAddress, 
 BissEnum BissClass::eReadSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
                                            uint32_t *pulCount, uint8_t *pucData)
 {
+    if (bMasterConfigFailed())
+        return BISS_MASTERCOMM_FAILED;
     BissEnum eResult = eCheckModCArguments(ulSlaveId, ulAddress, pulCount, pucData);
     if (eResult != BISS_OK)
         return eResult;
@@ -100,6 +102,8 @@ BissEnum BissClass::eReadSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlave
 BissEnum BissClass::eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
                                             uint32_t *pulCount, uint8_t *pucData, uint8_t)
 {
+    if (bMasterConfigFailed())
+        return BISS_MASTERCOMM_FAILED;
     BissEnum eResult = eCheckModCArguments(ulSlaveId, ulAddress, pulCount, pucData);
     if (eResult != BISS_OK)
         return eResult;

@@ -124,6 +124,8 @@ private:
     BissEnum eModCWaitCycles(uint32_t ulCount);
 
     bool bMasterTestComm(uint8_t ucAddress);
+    /* True while a master register's last verified write has failed (a failed WriteMasterConfig). */
+    bool bMasterConfigFailed() const;
     BissEnum eReadEOT(bool *pbEot);
     static std::string strBin2Str(uint32_t ulValue);
 

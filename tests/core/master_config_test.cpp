@@ -2,6 +2,10 @@
 // kind of master, reading them back, and the start-up handshake.
 #include "sim_fixture.h"
 
+#include "tarnbus/BissClass.h"
+
+#include <chrono>
+
 namespace {
 
 class MasterConfigTest : public SimTest {
@@ -160,6 +164,51 @@ TEST_F(MasterConfigTest, UnforcedWritesOnlyWhatChangedAndRetriesWhatFailed)
     EXPECT_EQ("EC=FF", strWrites());
 }
 
+// A polynomial wider than its register is refused, not cut into the register's flag bit: eight bits
+// (without the implied x^0 term) on a version-1 master, seven on the others.
+TEST_F(MasterConfigTest, PolynomialsThatDoNotFitTheirRegisterAreRefused)
+{
+    tbsim_set_master(2, 0x81, 0);
+    const uint32_t h = ulOpen();
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA1_CRCPOLY, 0x43));
+    for (uint32_t ulItem : {MC_DATA1_CRCPOLY, MC_DATA2_CRCPOLY})
+        for (uint32_t ulPoly : {0x100u, 0x143u, 0x1FFu, 0x200u})
+            EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(h, 0, ulItem, ulPoly))
+                << ulItem << " " << ulPoly;
+    EXPECT_EQ(0x43u, ulGet(h, 0, MC_DATA1_CRCPOLY)) << "nothing stored";
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA2_CRCPOLY, 0xFF));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA1_BIT7, 0));
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
+    EXPECT_EQ(0x21, tbsim_master_get(0xC1)) << "the flag bit stays the flag's";
+    EXPECT_EQ(0x7F, tbsim_master_get(0xC3));
+    const uint32_t hNone = ulOpen(INTERFACE_NONE); // no master known: the narrower register
+    EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(hNone, 0, MC_DATA1_CRCPOLY, 0x143));
+
+    vCloseAll();
+    tbsim_reset_default();
+    tbsim_set_master(1, 0x3F, 0);
+    const uint32_t h1 = ulOpen();
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h1, 3, MC_DATA2_CRCPOLY, 0x1FF));
+    EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(h1, 3, MC_DATA1_CRCPOLY, 0x200));
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h1, 1));
+    EXPECT_EQ(0xFF, tbsim_master_get(0x9B));
+}
+
+// A polynomial a version-1 master took does not reach a version-2 master found later on the same
+// object: nothing is written.
+TEST_F(MasterConfigTest, StoredPolynomialTooWideForANewMasterWritesNothing)
+{
+    tbsim_set_master(1, 0x3F, 0);
+    BissClass biss;
+    ASSERT_EQ(BISS_OK, biss.eSetInterface(INTERFACE_USB, ""));
+    ASSERT_EQ(BISS_OK, biss.eSetMasterConfig(0, MC_DATA1_CRCPOLY, 0x143));
+    tbsim_set_master(2, 0x81, 0);
+    ASSERT_EQ(BISS_OK, biss.eSetInterface(INTERFACE_USB, ""));
+    tbsim_clear_logs();
+    EXPECT_EQ(BISS_INVALID_PARAMETER, biss.eWriteMasterConfig(1));
+    EXPECT_EQ("", strWrites());
+}
+
 TEST_F(MasterConfigTest, StartUpOnEachMasterAndOnABusyOne)
 {
     tbsim_set_master(1, 0x3F, 0);
@@ -174,6 +223,70 @@ TEST_F(MasterConfigTest, StartUpOnEachMasterAndOnABusyOne)
     tbsim_clear_logs();
     EXPECT_EQ(BISS_OK, InitBissComm(vecOpened.back()));
     EXPECT_EQ("F4=80 F4=10", strWrites());
+}
+
+// A master whose configuration write failed holds a data layout nobody chose: sensor cycles and
+// register-mode-C frames are refused, with no cycle run, until a configuration write succeeds.
+TEST_F(MasterConfigTest, FailedConfigurationWriteRefusesCyclesUntilOneSucceeds)
+{
+    const uint32_t h = ulOpen();
+    for (auto [ulItem, ulValue] : std::vector<std::pair<uint32_t, uint32_t>>{{MC_DATA1_LENGTH, 10},
+                                                                             {MC_DATA2_LENGTH, 24},
+                                                                             {MC_SLAVE_MODE_C, 1},
+                                                                             {MC_E5_LOW_BITS, 1},
+                                                                             {MC_E6_LOW5, 4}})
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, ulItem, ulValue));
+    tbsim_slave_sensor_set(0, 0, 10, 100, 3, 0);
+    uint32_t ulScd = 0, ulMcd = 0, ulCount = 1;
+    bool bValid = false;
+    uint8_t ucByte = 0;
+    auto vExpectRefused = [&](const char *strWhen) {
+        SCOPED_TRACE(strWhen);
+        tbsim_clear_logs();
+        EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadSens(h, &ulScd, &ulMcd, &bValid));
+        EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadSlaveRegister(h, 0, 0, 32, &ulCount, &ucByte));
+        EXPECT_EQ(BISS_MASTERCOMM_FAILED, WriteSlaveRegister(h, 0, 0, 3, &ulCount, &ucByte, 0xFF));
+        EXPECT_EQ(0u, tbsim_cycle_log_count());
+    };
+    // The first register written (0xF5) fails: nothing of the layout reached the master.
+    tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 1, 0);
+    EXPECT_EQ(BISS_MASTERCOMM_FAILED, WriteMasterConfig(h, 1));
+    tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 0, 0);
+    vExpectRefused("first register failed");
+    // A later register fails: slave 0's first word is configured, its second is not.
+    tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 1, 6);
+    EXPECT_EQ(BISS_MASTERCOMM_FAILED, WriteMasterConfig(h, 1));
+    tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 0, 0);
+    vExpectRefused("a later register failed");
+    ASSERT_EQ(BISS_OK, InitBissComm(h)) << "the start-up does not mend the configuration";
+    vExpectRefused("after the start-up");
+
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 0)) << "an unforced write sends the registers that failed";
+    ASSERT_EQ(BISS_OK, ReadSens(h, &ulScd, &ulMcd, &bValid));
+    EXPECT_EQ(100u, ulScd);
+    ulCount = 1;
+    ASSERT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, 32, &ulCount, &ucByte));
+    EXPECT_EQ(1, ucByte);
+}
+
+// A query that fails while the library waits on the master ends the wait at once with the failure,
+// however long the master would still be busy: it is not waited on until the time limit.
+TEST_F(MasterConfigTest, FailedQueryEndsTheWaitAtOnce)
+{
+    const uint32_t h = ulOpen();
+    tbsim_clear_logs();
+    ASSERT_EQ(BISS_OK, InitBissComm(h));
+    tbsim_counters c{};
+    tbsim_get_counters(&c);
+    // The master now stays busy for 400 ms; the first read after those of a quick start-up is one of
+    // the end-of-transmission queries.
+    tbsim_set_fault(TBSIM_MASTER_BUSY, 1, 400);
+    tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, static_cast<uint32_t>(c.reads));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(BISS_MASTERCOMM_FAILED, InitBissComm(h));
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                  .count(),
+              200);
 }
 
 // Each time-out takes about a second.

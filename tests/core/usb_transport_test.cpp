@@ -139,18 +139,27 @@ TEST_F(UsbTransportTest, NoReadTakesTheAnswerOfAnEarlierOne)
         tbsim_fault eFault;
         uint32_t ulArg;
         const char *strWhat;
+        bool bReadFails; // the FT_Read of the answer itself fails or comes short
     } aCases[] = {
-        {TBSIM_DEVICE_READ_FAILS, 0, "a read that fails and leaves its answer queued"},
-        {TBSIM_LATE_DEVICE_READ, 0, "an answer that arrives after the purge"},
-        {TBSIM_SHORT_DEVICE_READ, 2, "an answer cut short"},
-        {TBSIM_SHORT_DEVICE_WRITE, 0, "a read frame cut short, its answer already queued"},
+        {TBSIM_DEVICE_READ_FAILS, 0, "a read that fails and leaves its answer queued", true},
+        {TBSIM_LATE_DEVICE_READ, 0, "an answer that arrives after the purge", true},
+        {TBSIM_SHORT_DEVICE_READ, 2, "an answer cut short", true},
+        {TBSIM_SHORT_DEVICE_WRITE, 0, "a read frame cut short, its answer already queued", false},
     };
     for (const auto &c : aCases) {
         SCOPED_TRACE(c.strWhat);
         uint32_t ulValue = 0x1234;
         tbsim_set_fault(c.eFault, 1, c.ulArg);
+        tbsim_clear_logs();
         EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadMaster(h, 0xE4, &ulValue));
         EXPECT_EQ(0x1234u, ulValue);
+        if (c.bReadFails) {
+            // What is left of the answer is dropped at once, not only when the next access comes.
+            const auto vecFailed = vecCalls();
+            ASSERT_GE(vecFailed.size(), 2u);
+            EXPECT_EQ("FT_Read", vecFailed[vecFailed.size() - 2].first);
+            EXPECT_EQ("FT_Purge", vecFailed.back().first);
+        }
         tbsim_set_fault(c.eFault, 0, 0);
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(BISS_OK, ReadMaster(h, 0xE2, &ulValue));

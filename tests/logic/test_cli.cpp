@@ -130,6 +130,42 @@ TEST_F(Cli, SetWritesEepromThenRamAndTheEncoderKeepsIt)
     EXPECT_FALSE(extra.err.contains(QStringLiteral("-->")));
 }
 
+// One port access lost on the way (the parallel port has no check of its own) must never end in
+// "Written" with other bytes in the encoder: the block read back after writing tells, and the message
+// names what it holds.
+TEST_F(Cli, SetOnTheParallelPortIsReadBack)
+{
+    const QStringList set = {QStringLiteral("--interface"), QStringLiteral("1"), QStringLiteral("set"),
+                             QStringLiteral("1024"),        QStringLiteral("0"), QStringLiteral("2")};
+    const QString asked = QStringLiteral("A4 5A 40 3C 04 80");
+    auto eeprom = [&] {
+        QFile f(dir.filePath(QStringLiteral("enc")));
+        f.open(QIODevice::ReadOnly);
+        return QString::fromLatin1(f.readAll()).trimmed().split(QLatin1Char('\n')).last();
+    };
+    QString told;
+    // The accesses of opening, configuring and reading come first; the write is among the later ones.
+    for (int n = 1800; n < 8000 && told.isEmpty(); n += 7) {
+        QFile::remove(dir.filePath(QStringLiteral("enc")));
+        const CliRun r =
+            run(set, stored() + "port.wiring = 1\nfault.port_access_lost = " + QByteArray::number(n) + "\n");
+        if (r.status == 0) {
+            ASSERT_EQ(eeprom(), asked) << n << ": " << SHOW(r);
+        } else if (r.err.contains(QStringLiteral("reads back"))) {
+            told = r.err;
+        }
+        if (r.err.contains(QStringLiteral("the EEPROM block reads back"))) {
+            EXPECT_TRUE(r.err.contains(
+                QStringLiteral("reads back %1 instead of the %2 written").arg(eeprom(), asked)))
+                << n << ": " << SHOW(r);
+        }
+    }
+    EXPECT_TRUE(told.contains(QStringLiteral("rotaconf-cli: writing the configuration failed: the ")))
+        << told.toStdString();
+    EXPECT_TRUE(told.contains(QStringLiteral("partly written configuration; run set again")))
+        << told.toStdString();
+}
+
 TEST_F(Cli, FactoryAndRegisters)
 {
     ASSERT_EQ(run({QStringLiteral("factory")}, stored()).status, 0);
@@ -179,6 +215,31 @@ TEST_F(Cli, CommandsLeaveTheSettingsFileAlone)
     EXPECT_LT(timer.elapsed(), 20000) << "held up by the lock";
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_EQ(ini.readAll(), settings);
+}
+
+// A connection that half failed (one driver read failing while the adapter is opened or the master
+// configured) is made once more: the samples are those of an undisturbed run, and register mode C is
+// not quietly replaced by mode B.
+TEST_F(Cli, ConnectionThatHalfFailedIsMadeAgain)
+{
+    const QStringList position = {QStringLiteral("position"), QStringLiteral("--count"), QStringLiteral("3")};
+    auto cycles = [](const CliRun &r) { return r.out.left(r.out.indexOf(QStringLiteral(" 3 cycles in"))); };
+    const CliRun clean = run(position);
+    ASSERT_EQ(clean.status, 0) << SHOW(clean);
+    ASSERT_TRUE(clean.out.contains(QStringLiteral("second"))) << SHOW(clean);
+    for (const QByteArray n : {"2", "4", "6"}) {
+        const CliRun r = run(position, "fault.device_read_fails = " + n + "\n");
+        EXPECT_EQ(r.status, 0) << n.constData() << ": " << SHOW(r);
+        EXPECT_EQ(cycles(r), cycles(clean)) << n.constData();
+    }
+    // An encoder whose control channel never gets ready answers in register mode B only.
+    for (const QByteArray n : {"2", "4"}) {
+        const CliRun deaf =
+            run({QStringLiteral("--register-mode"), QStringLiteral("c"), QStringLiteral("plate")},
+                stored() + "fault.control_never_ready = on\nfault.device_read_fails = " + n + "\n");
+        EXPECT_EQ(deaf.status, 1) << n.constData() << ": " << SHOW(deaf);
+        EXPECT_TRUE(deaf.err.contains(QStringLiteral("(BISS_TIMEOUT)"))) << SHOW(deaf);
+    }
 }
 
 TEST_F(Cli, RegisterModeCConfiguresTheEncoderThroughControlFrames)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 
 namespace {
 
@@ -98,11 +99,15 @@ TEST_F(Device, WriteConfigChangesOnlyItsOwnBits)
     const Block expected = {0x05, 0xFF, 0xDD, 0xEF, 0x34, 0x92};
     EXPECT_EQ(SimBlock(16), expected);
     EXPECT_EQ(SimBlock(0), expected);
-    ASSERT_EQ(lines.size(), 4); // EEPROM first, each block read before it is written
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("<-- 10:")) &&
-                lines[2].startsWith(QStringLiteral("<-- 00:")));
-    EXPECT_EQ(lines[1], QStringLiteral("--> 10: 05 FF DD EF 34 92"));
-    EXPECT_EQ(lines[3], QStringLiteral("--> 00: 05 FF DD EF 34 92"));
+    // EEPROM first, each block read twice before it is written (the reads agree) and read back after.
+    const QStringList expectedLines = {
+        QStringLiteral("<-- 10: 00 FF FF FF 00 80"), QStringLiteral("<-- 10: 00 FF FF FF 00 80"),
+        QStringLiteral("--> 10: 05 FF DD EF 34 92"), QStringLiteral("<-- 10: 05 FF DD EF 34 92"),
+        QStringLiteral("<-- 00: 00 FF FF FF 00 80"), QStringLiteral("<-- 00: 00 FF FF FF 00 80"),
+        QStringLiteral("--> 00: 05 FF DD EF 34 92"), QStringLiteral("<-- 00: 05 FF DD EF 34 92")};
+    EXPECT_EQ(lines, expectedLines);
+    EXPECT_EQ(std::tie(dev.LastWrite.Address, dev.LastWrite.State, dev.LastWrite.ReadBackDiffers),
+              std::make_tuple(0u, BlockWritten, false));
 
     // A bad code or divider cannot reach the bits above their fields.
     SetSimBlock(0, {0xA0, 0x00, 0x00, 0x00, 0x00, 0x80});
@@ -121,8 +126,8 @@ TEST_F(Device, FailedEepromWriteNeverTouchesRam)
 {
     const Block ram = SimBlock(0), eeprom = SimBlock(16);
     Block scratch{};
-    tbsim_clear_logs(); // how many device writes the EEPROM read takes; the next one fails
-    ASSERT_TRUE(dev.ReadBlock(16, scratch));
+    tbsim_clear_logs(); // how many device writes the EEPROM's two reads take; the next one fails
+    ASSERT_TRUE(dev.ReadBlock(16, scratch) && dev.ReadBlock(16, scratch));
     tbsim_counters c{};
     tbsim_get_counters(&c);
     tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 1, static_cast<uint32_t>(c.writes));
@@ -132,6 +137,83 @@ TEST_F(Device, FailedEepromWriteNeverTouchesRam)
     EXPECT_EQ(SimBlock(16), eeprom);
     EXPECT_EQ(SimBlock(0), ram);
     EXPECT_EQ(traced(QStringLiteral("<-- 00:")) + traced(QStringLiteral("--> 00:")), 0);
+}
+
+// A block is read back after it was written. Whatever single driver read fails during the write,
+// WriteConfig succeeds only with both blocks as asked, and a failure tells truly what the block that
+// failed holds: unchanged, the new configuration, or partly written.
+TEST_F(Device, WriteIsReadBackAndAFailureTellsWhatTheBlockHolds)
+{
+    const Block ram = SimBlock(0), eeprom = SimBlock(16);
+    tbsim_clear_logs();
+    ASSERT_TRUE(dev.WriteConfig(5, 0, 0x1234, 5, 2));
+    tbsim_counters c{};
+    tbsim_get_counters(&c);
+    const Block asked = SimBlock(16);
+    ASSERT_NE(asked, eeprom);
+    std::set<TBlockState> seen;
+    for (uint32_t n = 0; n < c.reads; ++n) {
+        SCOPED_TRACE(n);
+        SetSimBlock(0, ram);
+        SetSimBlock(16, eeprom);
+        tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, n);
+        const bool ok = dev.WriteConfig(5, 0, 0x1234, 5, 2);
+        tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 0, 0);
+        const TWriteReport &w = dev.LastWrite;
+        if (ok) {
+            EXPECT_EQ(SimBlock(16), asked);
+            EXPECT_EQ(SimBlock(0), asked);
+            continue;
+        }
+        EXPECT_FALSE(w.ReadBackDiffers);
+        EXPECT_NE(w.Code, 0);
+        const Block held = SimBlock(w.Address);
+        const Block before = w.Address == 16 ? eeprom : ram;
+        seen.insert(w.State);
+        EXPECT_EQ(w.State, held == asked ? BlockWritten : held == before ? BlockUnchanged : BlockPartly);
+        if (w.State != BlockUnchanged) {
+            EXPECT_EQ(Block(w.Found), held);
+        }
+        EXPECT_EQ(w.EarlierBlocksDone, w.Address == 0);
+        if (w.Address == 16) {
+            EXPECT_EQ(SimBlock(0), ram) << "the RAM block waits for a verified EEPROM block";
+        }
+    }
+    EXPECT_TRUE(seen.count(BlockUnchanged) && seen.count(BlockPartly));
+}
+
+// On the parallel port nothing tells a lost port access: one lost anywhere in the write must never
+// end in success while the encoder holds other bytes.
+TEST_F(Device, LostPortAccessNeverPassesForAWrite)
+{
+    dev.InterfaceKind = INTERFACE_LPT1;
+    dev.InterfaceName = "0x378";
+    tbsim_set_port(0x378, 1);
+    ASSERT_TRUE(dev.ReopenAndConfig()) << dev.Com->LastResult;
+    const Block ram = SimBlock(0), eeprom = SimBlock(16);
+    tbsim_clear_logs();
+    ASSERT_TRUE(dev.WriteConfig(5, 0, 0x1234, 5, 2));
+    tbsim_counters c{};
+    tbsim_get_counters(&c);
+    const Block asked = SimBlock(16);
+    int failed = 0, differs = 0;
+    for (uint32_t n = 0; n < c.port_writes + c.port_reads; ++n) {
+        SCOPED_TRACE(n);
+        SetSimBlock(0, ram);
+        SetSimBlock(16, eeprom);
+        ASSERT_EQ(BISS_OK, InitBissComm(dev.Com->Handle)) << "a master left busy by the last glitch";
+        tbsim_set_fault(TBSIM_PORT_ACCESS_LOST, 1, n);
+        const bool ok = dev.WriteConfig(5, 0, 0x1234, 5, 2);
+        tbsim_set_fault(TBSIM_PORT_ACCESS_LOST, 0, 0);
+        if (ok) {
+            EXPECT_EQ(SimBlock(16), asked);
+            EXPECT_EQ(SimBlock(0), asked);
+        } else {
+            ++failed;
+            differs += dev.LastWrite.ReadBackDiffers;
+        }
+    }
+    EXPECT_GT(differs, 0) << "of " << failed << " failed writes";
 }
 
 TEST_F(Device, CheckConnectionInEachState)
@@ -148,6 +230,46 @@ TEST_F(Device, CheckConnectionInEachState)
     lines.clear();
     EXPECT_EQ(dev.CheckConnection(), AdapterMissing);
     EXPECT_EQ(traced(QStringLiteral("Check:")), 1); // no second probe after a failed reopen
+}
+
+// A connection that half failed is opened and configured once more: whatever single driver read
+// fails while connecting, the connection ends with the master configured (both data words, register
+// mode C as asked) or is refused; a probe alone never makes one.
+TEST_F(Device, ConnectionThatHalfFailedIsConfiguredAgain)
+{
+    dev.RegisterModeC = true;
+    dev.CloseAdapter();
+    tbsim_clear_logs();
+    ASSERT_TRUE(dev.ReopenAndConfig());
+    tbsim_counters c{};
+    tbsim_get_counters(&c);
+    for (uint32_t n = 0; n < c.reads; ++n) {
+        SCOPED_TRACE(n);
+        dev.CloseAdapter();
+        tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, n);
+        const bool ok = dev.ReopenAndConfig();
+        EXPECT_EQ(ok, dev.MasterConfigured);
+        if (!ok) {
+            ASSERT_EQ(dev.CheckConnection(), Connected);
+        }
+        ASSERT_TRUE(dev.MasterConfigured);
+        tbsim_clear_logs();
+        std::array<uint8_t, 1> marker{};
+        ASSERT_TRUE(dev.ReadBlock(32, marker));
+        EXPECT_EQ(marker[0], 1);
+        EXPECT_GT(tbsim_control_log_count(), 0u) << "read through control frames";
+        uint32_t first = 0, second = 0;
+        bool valid = false;
+        EXPECT_EQ(BISS_OK, ReadSens(dev.Com->Handle, &first, &second, &valid));
+        EXPECT_TRUE(valid) << "the second word is configured";
+    }
+    // The master's configuration cannot be written: no probe makes a connection of it.
+    dev.CloseAdapter();
+    tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 1, 30);
+    lines.clear();
+    EXPECT_FALSE(dev.ReopenAndConfig());
+    EXPECT_EQ(dev.CheckConnection(), AdapterMissing);
+    EXPECT_EQ(traced(QStringLiteral("Check:")), 0);
 }
 
 TEST_F(Device, CheckSameEncoder)

@@ -93,7 +93,10 @@ TEST(Texts, BothLanguagesAndNothingOutside)
     EXPECT_EQ(o.Text(20), QStringLiteral("Grundaufl") + QChar(0xF6) + QStringLiteral("sung"));
     EXPECT_EQ(o.Text(34), QStringLiteral("Fehler Initialisierung  Rotaconf"));
     EXPECT_EQ(TRC_Option::TextOf(1027), QStringLiteral("Signalg") + QChar(0xFC) + QStringLiteral("te"));
-    for (int id : {0, 7, 36, 1000, 1006, 1036})
+    EXPECT_EQ(o.Text(36), QStringLiteral("Drehgeber enth") + QChar(0xE4) +
+                              QStringLiteral("lt andere Konfiguration als geschrieben"));
+    EXPECT_EQ(TRC_Option::TextOf(36), QStringLiteral("Encoder holds another configuration than written"));
+    for (int id : {0, 7, 37, 1000, 1006, 1037})
         EXPECT_TRUE(TRC_Option::TextOf(id).isEmpty()) << id;
 }
 

@@ -88,9 +88,11 @@ class TestConfigWindow : public QObject {
 
     // The window on the encoder as Init leaves it; false when the catalogue or the encoder cannot be
     // read, and the caller's QVERIFY stops the test there rather than go on without a window.
-    bool Open(QWidget *OwnerWindow = nullptr)
+    bool Open(QWidget *OwnerWindow = nullptr, uint32_t Kind = INTERFACE_USB)
     {
         Device = std::make_unique<TRC_Device>();
+        Device->InterfaceKind = Kind;
+        Device->InterfaceName = Kind == INTERFACE_USB ? "" : "0x378";
         if (!Device->Catalogue->LoadFromFile(QCoreApplication::applicationDirPath() +
                                              QStringLiteral("/Encoder.cfg")))
             return false;
@@ -196,6 +198,37 @@ private slots:
         Type(Form->CBCW, QStringLiteral("left"));
         QCOMPARE(TakeWrites(), QStringList());
         QCOMPARE(EncoderBlock(0), (TBlockValues{4, 0, 3, 4}));
+        QVERIFY(Lit(Form->PRed) && !Lit(Form->PGreen));
+    }
+
+    // A lost access on the parallel port can leave a block other than written with no failure from
+    // the library: the read-back fails the write, lights the red lamp and says so.
+    void writeThatReadsBackOtherwise()
+    {
+        tbsim_set_port(0x378, 1);
+        QVERIFY(Open(nullptr, INTERFACE_LPT1));
+        QVERIFY(Lit(Form->PGreen));
+        const auto eeprom = EncoderBytes(16), ram = EncoderBytes(0);
+        Pick(Form->CBCW, QStringLiteral("CHB lags CHA, CCW")); // each write below changes the blocks
+        const auto asked = EncoderBytes(16);
+        QVERIFY(asked != eeprom && EncoderBytes(0) == asked);
+        for (uint32_t n = 0; n < 4000 && Messages->Boxes.isEmpty(); ++n) {
+            for (unsigned i = 0; i < 6; ++i) {
+                tbsim_slave_set(0, 16 + i, eeprom[i]);
+                tbsim_slave_set(0, i, ram[i]);
+            }
+            QCOMPARE(InitBissComm(Device->Com->Handle), int32_t(BISS_OK)); // after a glitch that left it busy
+            tbsim_set_fault(TBSIM_PORT_ACCESS_LOST, 1, n);
+            Form->BWriteClick();
+            tbsim_set_fault(TBSIM_PORT_ACCESS_LOST, 0, 0);
+            if (Lit(Form->PGreen)) {
+                QCOMPARE(EncoderBytes(16), asked); // a write that passed is the one asked
+                QCOMPARE(EncoderBytes(0), asked);
+            }
+        }
+        QCOMPARE(Messages->Texts(),
+                 QStringList{QStringLiteral("Encoder holds another configuration than written")});
+        QVERIFY(Messages->Boxes[0].IsError);
         QVERIFY(Lit(Form->PRed) && !Lit(Form->PGreen));
     }
 

@@ -128,6 +128,29 @@ private slots:
         QCOMPARE(SettingsValue(QStringLiteral("Main/Left")), QStringLiteral("150"));
     }
 
+    // A driver read failing once while Init configures the master: no message, and the configuration
+    // window opens on a master that holds its whole configuration (both data words of slave 0), not on
+    // one that merely answers a register probe.
+    void initConfiguresAgainAfterAHalfFailedConnection()
+    {
+        for (const uint32_t reads : {2u, 4u, 6u}) {
+            ResetWorld();
+            tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, reads);
+            auto form = Start();
+            QSignalSpy closed(form.get(), &TRC_MainForm::Closed);
+            uint8_t word1 = 0, word2 = 0;
+            WhenModal<TRC_ConfigForm>(form.get(), [&](TRC_ConfigForm *config) {
+                word1 = tbsim_master_get(0xC0);
+                word2 = tbsim_master_get(0xC2);
+                config->reject();
+            });
+            QTRY_COMPARE(closed.count(), 1);
+            QVERIFY(Messages->Boxes.isEmpty());
+            QCOMPARE(word1, uint8_t(10 + 63)); // length bytes of the 10- and 24-bit words
+            QCOMPARE(word2, uint8_t(24 + 63));
+        }
+    }
+
     // The watch finds another encoder: Init runs again by itself and opens a window for the new one.
     void retryRunsInitAgain()
     {
