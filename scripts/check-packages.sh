@@ -38,7 +38,7 @@ export TARNBUS_FTD2XX=$sim
 echo "== pkg-config consumer"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 # Installed, the headers and the library sit in the system's own directories, which need no flag.
-flags=$(pkg-config --cflags --libs tarnbus)
+flags=$(pkg-config --cflags --libs tarnbus | xargs)
 [ "$flags" = "-ltarnbus" ] || { echo "pkg-config --cflags --libs tarnbus: '$flags', not '-ltarnbus'" >&2; exit 1; }
 # The same directories below the scratch root.
 # shellcheck disable=SC2046
