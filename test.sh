@@ -38,11 +38,12 @@ if scripts/wine-run.sh win32 --usable; then
   ctest --preset windows
 else
   # Wine runs 32-bit Windows code in a 32-bit Linux process, which a kernel without 32-bit support
-  # refuses: build the 32-bit files and check their exports here, and run the same code built for
-  # 64-bit Windows.
-  echo "This machine runs no 32-bit programs: 32-bit export tables checked, the rest under 64-bit Wine."
-  cmake --build --preset windows --target tarnbus ftd2xx-sim tarnbus-demo windows-zip
-  ctest --preset windows -R '^windows_exports$'
+  # refuses: build the 32-bit files and check their exports and their shared unwinder here, and run
+  # the same code built for 64-bit Windows.
+  echo "This machine runs no 32-bit programs: 32-bit export tables and unwinder checked, the rest under 64-bit Wine."
+  cmake --build --preset windows --target tarnbus ftd2xx-sim tarnbus-demo windows-zip flat_host cxx_host \
+    data_datalib_test
+  ctest --preset windows -R '^windows_(exports|unwinder)$'
   cmake --preset windows64 >/dev/null
   cmake --build --preset windows64
   scripts/wine-run.sh win64 --init

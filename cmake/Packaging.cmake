@@ -7,7 +7,9 @@ set(TARNBUS_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(TARNBUS_GENERATED_DIR ${PROJECT_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${TARNBUS_GENERATED_DIR})
 
-# The CMake package and the pkg-config file, both relocatable.
+# The CMake package, relocatable, and the pkg-config file: with the plain prefix for an installation
+# into the system's directories (the packages), where pkg-config then drops the flags it needs not
+# give; else relative to its own place, so a tree installed with --prefix may move.
 set(TARNBUS_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/tarnbus)
 install(EXPORT tarnbusTargets NAMESPACE tarnbus:: DESTINATION ${TARNBUS_CMAKEDIR} COMPONENT dev)
 configure_package_config_file(${TARNBUS_PACKAGING_DIR}/tarnbusConfig.cmake.in
@@ -19,6 +21,11 @@ install(FILES ${TARNBUS_GENERATED_DIR}/tarnbusConfig.cmake ${TARNBUS_GENERATED_D
 
 file(RELATIVE_PATH TARNBUS_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
 string(REGEX REPLACE "/$" "" TARNBUS_PC_TO_PREFIX "${TARNBUS_PC_TO_PREFIX}")
+if(TARNBUS_SYSTEM_LIBDIR LESS 0)
+  set(TARNBUS_PC_PREFIX "\${pcfiledir}/${TARNBUS_PC_TO_PREFIX}")
+else()
+  set(TARNBUS_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+endif()
 configure_file(${TARNBUS_PACKAGING_DIR}/tarnbus.pc.in ${TARNBUS_GENERATED_DIR}/tarnbus.pc @ONLY)
 install(FILES ${TARNBUS_GENERATED_DIR}/tarnbus.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
@@ -79,8 +86,12 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libtarnbus1)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+# The library's links come from the ldconfig trigger, so the package's own maintainer scripts (which
+# also keep CPack from writing ones that call ldconfig) only apply the udev rule.
 file(WRITE ${TARNBUS_GENERATED_DIR}/triggers "activate-noawait ldconfig\n")
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${TARNBUS_GENERATED_DIR}/triggers)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${TARNBUS_GENERATED_DIR}/triggers
+  ${TARNBUS_PACKAGING_DIR}/debian/postinst ${TARNBUS_PACKAGING_DIR}/debian/postrm)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "BiSS master library for FTDI USB adapters
 tarnbus drives a BiSS master chip behind an FTDI USB adapter (MPSSE) or
 a PC parallel port: it opens the adapter, configures the master and

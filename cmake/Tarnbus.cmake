@@ -52,7 +52,7 @@ endfunction()
 # table. The linker's own import library would carry the export names only, which a C caller of a
 # __stdcall function never references. Lines of the .def read "Export = Symbol@bytes [@ordinal]"; a
 # 64-bit build has one calling convention and no decoration, so there the symbols lose their "@bytes"
-# while the export names stay as they are.
+# while the export names stay as they are. The import library is TARNBUS_IMPORT_LIB_<target>.
 function(tarnbus_windows_exports target def)
   if(NOT WIN32)
     return()
@@ -81,10 +81,19 @@ function(tarnbus_windows_exports target def)
   file(GENERATE OUTPUT ${import_def_file} CONTENT "${import_def}")
   target_sources(${target} PRIVATE ${export_def_file})
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${def})
+  # The linker's list of every export (the C++ names too) completes the import library, so that one
+  # file serves a host of either language.
+  set(linked_def_file ${CMAKE_CURRENT_BINARY_DIR}/${target}-linked.def)
+  set(host_def_file ${CMAKE_CURRENT_BINARY_DIR}/${target}-host.def)
+  target_link_options(${target} PRIVATE -Wl,--output-def,${linked_def_file})
   set(import_lib ${CMAKE_CURRENT_BINARY_DIR}/lib${target}-stdcall.dll.a)
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_DLLTOOL} --def ${import_def_file} --output-lib ${import_lib}
-    BYPRODUCTS ${import_lib}
-    COMMENT "Import library of ${target} for stdcall callers" VERBATIM)
+    COMMAND ${CMAKE_COMMAND} -DLINKED=${linked_def_file} -DFLAT=${import_def_file} -DOUT=${host_def_file}
+            -P ${PROJECT_SOURCE_DIR}/cmake/ImportDef.cmake
+    COMMAND ${CMAKE_DLLTOOL} --def ${host_def_file} --dllname $<TARGET_FILE_NAME:${target}>
+            --output-lib ${import_lib}
+    BYPRODUCTS ${import_lib} ${linked_def_file} ${host_def_file}
+    COMMENT "Import library of ${target} for C and C++ hosts" VERBATIM)
   set_property(TARGET ${target} APPEND PROPERTY INTERFACE_LINK_LIBRARIES ${import_lib})
+  set(TARNBUS_IMPORT_LIB_${target} ${import_lib} CACHE INTERNAL "")
 endfunction()

@@ -17,6 +17,16 @@ void FailCode(const QString &Text, int32_t Code, const QString &Advice)
     Fail(Advice.isEmpty() ? Message : Message + QStringLiteral("; ") + Advice);
 }
 
+// The adapter a failed connection names: the parallel port by its base, else the USB adapter.
+static QString AdapterNotConnected(const TRC_Device &Device)
+{
+    if (Device.InterfaceKind >= INTERFACE_LPT1 && Device.InterfaceKind <= INTERFACE_LPT3)
+        return QStringLiteral("Parallel-port adapter (interface %1) at %2 not connected")
+            .arg(Device.InterfaceKind)
+            .arg(QString::fromStdString(Device.InterfaceName));
+    return QStringLiteral("USB-Biss-Adaptor not connected");
+}
+
 bool Connect(TRC_Device &Device)
 {
     if (Device.ReopenAndConfig())
@@ -32,7 +42,7 @@ bool Connect(TRC_Device &Device)
     case AdapterMissing:
     default:
         // The reopen failed (its code), or the encoder probe failed in another way (the probe's code).
-        FailCode(QStringLiteral("USB-Biss-Adaptor not connected"),
+        FailCode(AdapterNotConnected(Device),
                  Device.Com->LastResult != 0 ? Device.Com->LastResult : Device.LastProbe);
         return false;
     }

@@ -54,6 +54,7 @@ const char kHelp[] =
     "                            chip run each transfer, c sends the control frame bit by bit\n"
     "  --catalog FILE            the catalogue to use; default Encoder.cfg in this program's directory,\n"
     "                            else ../share/rotaconf/Encoder.cfg\n"
+    "  --version                 the program's version\n"
     "  --help                    this text\n"
     "Options may stand before or after the command.\n"
     "\n"
@@ -76,6 +77,16 @@ private:
     static QString Lines(QString Text) { return Text.replace(QChar('\r'), QChar('\n')); }
 };
 
+const char kUsageLine[] = "Usage: rotaconf-cli [OPTIONS] COMMAND [ARGUMENTS] (see --help)\n";
+
+// What was wrong, then the usage.
+int UsageError(const QString &Text)
+{
+    Fail(Text);
+    std::fputs(kUsageLine, stderr);
+    return 2;
+}
+
 } // namespace
 
 int RunCli(int argc, char **argv)
@@ -95,6 +106,9 @@ int RunCli(int argc, char **argv)
             Arguments << Arg;
         } else if (Arg == QLatin1String("--help") || Arg == QLatin1String("-h")) {
             std::fputs(kHelp, stdout);
+            return 0;
+        } else if (Arg == QLatin1String("--version")) {
+            std::printf("rotaconf-cli %s\n", TARNBUS_PROGRAM_VERSION);
             return 0;
         } else if (Arg == QLatin1String("--simulate")) {
             Simulate = true;
@@ -165,8 +179,7 @@ int RunCli(int argc, char **argv)
             if (Taken < 0)
                 return 2;
         } else if (Arg.startsWith(QLatin1Char('-'))) {
-            Fail(QStringLiteral("unknown option %1 (see --help)").arg(Arg));
-            return 2;
+            return UsageError(QStringLiteral("unknown option %1").arg(Arg));
         } else {
             Command = Arg;
         }
@@ -182,9 +195,8 @@ int RunCli(int argc, char **argv)
     };
     const auto Found = Commands.find(Command);
     if (Found == Commands.end()) {
-        Fail(Command.isEmpty() ? QStringLiteral("no command given (see --help)")
-                               : QStringLiteral("unknown command %1 (see --help)").arg(Command));
-        return 2;
+        return UsageError(Command.isEmpty() ? QStringLiteral("no command given")
+                                            : QStringLiteral("unknown command %1").arg(Command));
     }
     if ((CountGiven || Position.Given) && Found->second != CmdPosition) {
         Fail(QStringLiteral("--count, --duration, --follow, --csv and --summary belong to the position "

@@ -17,5 +17,8 @@ void CentreOnDesktop(QWidget *Window)
 void SetUpApplication()
 {
     QApplication::setApplicationName(QStringLiteral("Rotaconf"));
+    // Ties the windows to the launcher (org.tarnbus.Rotaconf.desktop): the Wayland app id, and the
+    // desktop entry's StartupWMClass for the X window class.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarnbus.Rotaconf"));
     QApplication::setQuitOnLastWindowClosed(false); // the main window hides while the work goes on
 }

@@ -12,6 +12,9 @@
  * project's open driver on libftdi1, "libtarnbus-ftdi.so" in the "tarnbus" folder beside this library.
  * The parallel-port driver from TARNBUS_DLPORTIO, else "libdlportio.so"; the kind-5 driver from
  * TARNBUS_SY2D, else "libsy2d.so". A USB driver that loads but lacks the D2XX functions is missing too.
+ * The variables are read when a driver is loaded, from the process's environment as it is then (on
+ * Windows, where the files are "ftd2xx.dll", "dlportio.dll" and "sy2d.dll", also what a host set with
+ * SetEnvironmentVariable).
  *
  * Diagnostics: with the environment variable TARNBUS_TRACE set to 1, the library writes one line to
  * standard error for every failed driver call (the call, its status and the master register of the
@@ -53,8 +56,8 @@ typedef enum BissEnum {
 /* Adapter kinds. */
 typedef enum InterfaceEnum {
     INTERFACE_NONE = 0,
-    INTERFACE_LPT1 = 1, /* parallel port, bus cycle variant 1 */
-    INTERFACE_LPT2 = 2, /* parallel port, bus cycle variant 2 */
+    INTERFACE_LPT1 = 1, /* parallel port, 8-bit bus, wiring 1 (through the port I/O driver) */
+    INTERFACE_LPT2 = 2, /* parallel port, 8-bit bus, wiring 2 */
     INTERFACE_LPT3 = 3, /* parallel port, bit-serial */
     INTERFACE_USB = 4,  /* FTDI USB adapter in MPSSE mode */
     INTERFACE_SY2D = 5  /* probed only; has no transport */
@@ -72,7 +75,7 @@ typedef enum MasterVersionEnum {
 typedef enum MasterConfigEnum {
     MC_LPT_MODE = 0,           /* cycle start mode of the cycle steps: 0 single, 1 automatic, 2 stop */
     MC_F5_BIT0 = 1,            /* layout 2: register 0xF5 = value & 1 */
-    MC_E5_LOW_BITS = 2,        /* layout 1: register 0xE5 = value & 7 */
+    MC_E5_LOW_BITS = 2,        /* slave count, 0..7: the slaves ReadSens delivers; layout 1: register 0xE5 */
     MC_DATA1_LENGTH = 3,       /* per slave: length of data word 1, 1..64, 0 = off */
     MC_DATA1_CRCPOLY = 4,      /* per slave: CRC polynomial of data word 1 (reads back odd) */
     MC_DATA1_BIT7 = 5,         /* per slave, bool */
@@ -117,10 +120,10 @@ TARNBUS_FLAT int32_t TARNBUS_API CloseInterface(uint32_t ulHandle);
 
 /* One master register. A mask other than 0xFFFFFFFF reads the register first and changes only the
  * bits set in the mask. The USB adapter uses the low 8 bits of address and data. The parallel-port kinds
- * 1 to 3 are selected and probed, but their bus cycles are not carried by this build: a master access on
- * them answers BISS_INVALID_INTERFACE (after the range checks, BISS_INVALID_MASTERADR/MASTERDAT), and so
- * OpenInterface on them ends with BISS_MASTERCOMM_FAILED. A kind whose driver could not be loaded answers
- * BISS_INVALID_INTERFACE too. Kind 5 has no transport: writes do nothing, every register reads 1, and
+ * 1 to 3 reach the master through the port I/O driver at the base OpenInterface was given; they refuse
+ * an address above 255 with BISS_INVALID_MASTERADR and data above 255 with BISS_INVALID_MASTERDAT
+ * (nothing is sent) rather than cut them to 8 bits. A kind whose driver could not be loaded answers
+ * BISS_INVALID_INTERFACE. Kind 5 has no transport: writes do nothing, every register reads 1, and
  * OpenInterface on it ends with BISS_MASTERCOMM_FAILED.
  * A USB write that the device takes only in part fails; the adapter's engine is reset and set up again
  * before the next frame, so later accesses work once the device does. */
@@ -131,8 +134,9 @@ TARNBUS_FLAT int32_t TARNBUS_API ReadMaster(uint32_t ulHandle, uint32_t ulAddres
 /* Master configuration: items are stored by SetMasterConfig without touching the hardware and written
  * by WriteMasterConfig (ulForce 0: only registers whose value changed). Items marked "per slave" take a
  * slave index 0..7; the other items ignore the index. A per-slave item with an index above 7, an item
- * above 21, a data length (items 3 and 6) above 64 or a slave count (item 2, the index of the last slave
- * on the line) above 7 gives BISS_INVALID_PARAMETER and nothing is stored or returned. */
+ * above 21, a data length (items 3 and 6) above 64 or a slave count (item 2, MC_E5_LOW_BITS: the number
+ * of slaves whose data ReadSens delivers) above 7 is refused with BISS_INVALID_PARAMETER, not cut to the
+ * bits its register holds, and nothing is stored or returned. */
 TARNBUS_FLAT int32_t TARNBUS_API SetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
                                                  uint32_t ulValue);
 TARNBUS_FLAT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulSlave, uint32_t ulItem,
@@ -142,6 +146,8 @@ TARNBUS_FLAT int32_t TARNBUS_API GetMasterConfig(uint32_t ulHandle, uint32_t ulS
  * as 0 after opening, so zeros are not sent by the first unforced call); a register whose last write
  * failed or read back wrong is always sent again. */
 TARNBUS_FLAT int32_t TARNBUS_API WriteMasterConfig(uint32_t ulHandle, uint32_t ulForce);
+/* On Windows tarnbus.dll exports ReadMasterConfig only as "_ReadMasterConfig@4" (the name to give
+ * GetProcAddress); a host built with this header and the import library needs nothing special. */
 TARNBUS_FLAT int32_t TARNBUS_API ReadMasterConfig(uint32_t ulHandle);
 
 /* The master's start-up handshake. */
@@ -154,8 +160,15 @@ TARNBUS_FLAT int32_t TARNBUS_API InitBissComm(uint32_t ulHandle);
  * to the master's selector register on version-2 masters (pass 0 when in doubt).
  *
  * A slave is served in register mode B (run by the master chip) unless its MC_SLAVE_MODE_C item is set.
- * Register mode C is not carried by this build: such a slave is refused with BISS_INVALID_PARAMETER and
- * nothing is sent.
+ * Register mode C works on every adapter kind: the library sends the control frame one bit per sensor
+ * cycle, so the master must be set up for sensor cycles as for ReadSens: the slave's data words
+ * configured (MC_DATA1_LENGTH, and MC_DATA2_LENGTH where it has a second word, with their CRC items),
+ * the slave count MC_E5_LOW_BITS, and MC_DATA1_FLAG_A of slave 0 left 0 (with it set no answer bit is
+ * taken in and reads give BISS_REGERROR), all written with WriteMasterConfig. Without data words the
+ * cycles carry no answer and the transfer ends with BISS_TIMEOUT. In mode C a slave id above 7 or an
+ * address above 127 is refused with BISS_INVALID_PARAMETER rather than cut to its low bits, since it
+ * would reach another slave or register; BISS_REGERROR reports a control frame the slave did not
+ * acknowledge.
  *
  * Results: BISS_OK; BISS_INVALID_PARAMETER for a null pointer or a count of 0 or above 64 (nothing is
  * sent); BISS_COMM_FAILED when the slave does not answer or the transfer breaks off, in which case
@@ -174,11 +187,12 @@ TARNBUS_FLAT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t 
 
 /*
  * One position sample: runs one sensor cycle and reads every configured slave's data. The slave count
- * is the master item MC_E5_LOW_BITS (0..7). pulScd and pulMcd are the caller's arrays with room for one
- * element per slave, that is MC_E5_LOW_BITS elements: element s of pulScd receives the low 32 bits of
- * slave s's first data word; element s of pulMcd receives the low 32 bits of its second data word when
- * that word is valid and is left as it was otherwise. *pbMcdValid becomes true when at least one slave
- * delivered a valid second data word.
+ * is the master item MC_E5_LOW_BITS (0..7; with 0, which it holds after opening, no slave is read, the
+ * result is BISS_OK and the arrays are left as they were). pulScd and pulMcd are the caller's arrays
+ * with room for one element per slave, that is MC_E5_LOW_BITS elements: element s of pulScd receives
+ * the low 32 bits of slave s's first data word; element s of pulMcd receives the low 32 bits of its
+ * second data word when that word is valid and is left as it was otherwise. *pbMcdValid becomes true
+ * when at least one slave delivered a valid second data word.
  *
  * Results: BISS_OK; BISS_INVALID_PARAMETER for a null pointer; BISS_INVALID_INTERFACE when no adapter is
  * active; BISS_TIMEOUT when the cycle does not end within one second; BISS_COMM_FAILED when the cycle

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The export tables of the Windows DLLs as a host's loader sees them (read with objdump, no Windows
 # needed): tarnbus.dll exports every flat function of tarnbus.h by its plain name and ReadMasterConfig
-# only as _ReadMasterConfig@4, with no other decorated name; the simulated adapter exports the D2XX
-# functions by name at FTDI's ordinals, and the port I/O driver's two functions by name.
+# only as _ReadMasterConfig@4, with no other decorated name, each at its fixed ordinal; the simulated
+# adapter exports the D2XX functions by name at FTDI's ordinals, and the port I/O driver's two
+# functions by name.
 # usage: check_exports.sh tarnbus.dll ftd2xx-sim.dll tarnbus.h
 set -euo pipefail
 dll=$1 sim=$2 header=$3
@@ -33,6 +34,13 @@ for f in $flat; do
   else
     grep -qx "$f" <<<"$names" || fail "$f is not exported by its plain name"
   fi
+done
+# The flat functions' ordinals never change, so hosts that bind by number keep working; a function
+# added later takes a new number after these.
+for entry in "1 CloseInterface" "2 GetMasterConfig" "3 InitBissComm" "4 OpenInterface" "5 ReadMaster" \
+             "6 ReadSens" "7 ReadSlaveRegister" "8 ReleaseDataLists" "9 SetMasterConfig" "10 WriteMaster" \
+             "11 WriteMasterConfig" "12 WriteSlaveRegister" "13 _ReadMasterConfig@4"; do
+  grep -qx "$entry" <<<"$tarnbus_exports" || fail "$dll does not export ${entry#* } at ordinal ${entry%% *}"
 done
 decorated=$(grep '@' <<<"$names" | grep -vx '_ReadMasterConfig@4' || true)
 [ -z "$decorated" ] || fail "decorated names exported: $decorated"

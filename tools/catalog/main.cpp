@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <string>
 
 namespace {
 
 const char kUsage[] =
     "Usage: rotaconf-catalog build SOURCE OUTPUT\n"
     "       rotaconf-catalog dump CATALOGUE [OUTPUT]\n"
+    "       rotaconf-catalog --help | --version\n"
     "\n"
     "build  reads the readable catalogue SOURCE and writes the binary catalogue OUTPUT (Encoder.cfg).\n"
     "       Refused, with the line named: interpolation codes outside 0..31, dividers outside 0..32767,\n"
@@ -81,14 +83,28 @@ int dump(const std::string &path, const char *outputPath)
 
 int main(int argc, char **argv)
 {
-    if (argc >= 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+    const std::string command = argc >= 2 ? argv[1] : "";
+    if (command == "--help" || command == "-h") {
         std::cout << kUsage;
         return 0;
     }
-    if (argc == 4 && !std::strcmp(argv[1], "build"))
+    if (command == "--version") {
+        std::cout << "rotaconf-catalog " << TARNBUS_PROGRAM_VERSION << '\n';
+        return 0;
+    }
+    if (argc == 4 && command == "build")
         return build(argv[2], argv[3]);
-    if ((argc == 3 || argc == 4) && !std::strcmp(argv[1], "dump"))
+    if ((argc == 3 || argc == 4) && command == "dump")
         return dump(argv[2], argc == 4 ? argv[3] : nullptr);
+    // What was wrong, then the usage.
+    if (command.empty())
+        std::cerr << "rotaconf-catalog: no command given\n";
+    else if (command != "build" && command != "dump")
+        std::cerr << "rotaconf-catalog: unknown " << (command[0] == '-' ? "option " : "command ") << command
+                  << '\n';
+    else
+        std::cerr << "rotaconf-catalog: " << command << " takes "
+                  << (command == "build" ? "SOURCE and OUTPUT" : "CATALOGUE and at most one OUTPUT") << '\n';
     std::cerr << kUsage;
     return 2;
 }

@@ -1,9 +1,10 @@
 /*
- * tarnbus-demo [--interface N] [--port TEXT] [position [--count N]]: opens the adapter (the USB adapter, kind 4, unless
- * --interface names another kind; the parallel-port kinds 1 to 3 take their port base from --port,
- * default 0x378), configures and starts the BiSS master and prints the encoder's rating plate and factory
- * block; with "position" it then reads N position samples (default 10) with ReadSens and prints each
- * slave's data words and the samples per second it reached. Without TARNBUS_FTD2XX (TARNBUS_DLPORTIO for the port) in the environment it uses the
+ * tarnbus-demo [--interface N] [--port TEXT] [position [--count N]] | --help | --version: opens the
+ * adapter (the USB adapter, kind 4, unless --interface names another kind; the parallel-port kinds 1
+ * to 3 take their port base from --port, default 0x378), configures and starts the BiSS master and
+ * prints the encoder's rating plate and factory block; with "position" it then reads N position
+ * samples (default 10) with ReadSens and prints each slave's data words and the samples per second it
+ * reached. Without TARNBUS_FTD2XX (TARNBUS_DLPORTIO for the port) in the environment it uses the
  * simulated adapter and port built beside it (../lib/libftd2xx-sim.so). Exits with 1 when a step
  * fails, 2 for a usage error.
  */
@@ -80,19 +81,48 @@ static void vUseSimulatorByDefault(const char *strVariable)
 }
 #endif
 
-/* --interface N and --port TEXT; false after printing what is wrong. */
-static int bParseArguments(int argc, char **argv, uint32_t *pulKind, const char **pstrPort,
+static const char strUsage[] = "Usage: tarnbus-demo [--interface N] [--port TEXT] [position [--count N]]\n";
+
+static void vHelp(void)
+{
+    printf("%s", strUsage);
+    printf("Opens the adapter, configures and starts the BiSS master, prints the encoder's rating plate\n"
+           "and factory block and, with position, reads N position samples (default 10).\n"
+           "  --interface N  the adapter kind: 4 the USB adapter (default); 1, 2, 3 a parallel-port adapter\n"
+           "  --port TEXT    the parallel port's base for kinds 1 to 3 (default 0x378)\n"
+           "  --count N      position samples, 1 to 1000000\n"
+           "  --version      the program's version\n"
+           "  --help         this text\n"
+           "Without TARNBUS_FTD2XX (TARNBUS_DLPORTIO for the port) in the environment it uses the simulated\n"
+           "adapter and port built beside it. Exit status: 0 success, 1 a step failed, 2 a usage error.\n");
+}
+
+/* What was wrong, then the usage; the exit status of a usage error. */
+static int iUsageError(const char *strWhat, const char *strArgument)
+{
+    fprintf(stderr, "tarnbus-demo: %s%s\n", strWhat, strArgument);
+    fprintf(stderr, "%s", strUsage);
+    return 2;
+}
+
+/* The arguments: -1 to go on, else the exit status (0 after --help or --version, 2 when one is wrong,
+ * after saying what is wrong). */
+static int iParseArguments(int argc, char **argv, uint32_t *pulKind, const char **pstrPort,
                            uint32_t *pulSamples)
 {
     for (int i = 1; i < argc; ++i) {
         const char *strValue = i + 1 < argc ? argv[i + 1] : NULL;
-        if (strcmp(argv[i], "--interface") == 0 && strValue) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+            vHelp();
+            return 0;
+        } else if (strcmp(argv[i], "--version") == 0) {
+            printf("tarnbus-demo %s\n", TARNBUS_PROGRAM_VERSION);
+            return 0;
+        } else if (strcmp(argv[i], "--interface") == 0 && strValue) {
             char *pcEnd = NULL;
             unsigned long ulKind = strtoul(strValue, &pcEnd, 10);
-            if (*strValue < '0' || *strValue > '9' || *pcEnd || ulKind < 1 || ulKind > 5) {
-                fprintf(stderr, "tarnbus-demo: --interface takes an adapter kind from 1 to 5\n");
-                return 0;
-            }
+            if (*strValue < '0' || *strValue > '9' || *pcEnd || ulKind < 1 || ulKind > 5)
+                return iUsageError("--interface takes an adapter kind from 1 to 5, not ", strValue);
             *pulKind = (uint32_t)ulKind;
             ++i;
         } else if (strcmp(argv[i], "--port") == 0 && strValue) {
@@ -103,18 +133,20 @@ static int bParseArguments(int argc, char **argv, uint32_t *pulKind, const char 
         } else if (strcmp(argv[i], "--count") == 0 && strValue && *pulSamples) {
             char *pcEnd = NULL;
             unsigned long ulCount = strtoul(strValue, &pcEnd, 10);
-            if (*strValue < '0' || *strValue > '9' || *pcEnd || ulCount < 1 || ulCount > 1000000) {
-                fprintf(stderr, "tarnbus-demo: --count takes a number of samples from 1 to 1000000\n");
-                return 0;
-            }
+            if (*strValue < '0' || *strValue > '9' || *pcEnd || ulCount < 1 || ulCount > 1000000)
+                return iUsageError("--count takes a number of samples from 1 to 1000000, not ", strValue);
             *pulSamples = (uint32_t)ulCount;
             ++i;
+        } else if (strcmp(argv[i], "--interface") == 0 || strcmp(argv[i], "--port") == 0 ||
+                   (strcmp(argv[i], "--count") == 0 && *pulSamples)) {
+            return iUsageError("a value is missing after ", argv[i]);
+        } else if (strcmp(argv[i], "--count") == 0) {
+            return iUsageError("--count belongs to position", "");
         } else {
-            fprintf(stderr, "usage: tarnbus-demo [--interface N] [--port TEXT] [position [--count N]]\n");
-            return 0;
+            return iUsageError(argv[i][0] == '-' ? "unknown option " : "unexpected argument ", argv[i]);
         }
     }
-    return 1;
+    return -1;
 }
 
 /* Register texts may fill their field completely or end early with a zero byte. */
@@ -188,8 +220,9 @@ int main(int argc, char **argv)
     uint32_t ulKind = INTERFACE_USB;
     const char *strPort = "";
     uint32_t ulSamples = 0;
-    if (!bParseArguments(argc, argv, &ulKind, &strPort, &ulSamples))
-        return 2;
+    const int iStatus = iParseArguments(argc, argv, &ulKind, &strPort, &ulSamples);
+    if (iStatus >= 0)
+        return iStatus;
     const int bPort = ulKind >= INTERFACE_LPT1 && ulKind <= INTERFACE_LPT3;
     if (bPort && !*strPort)
         strPort = "0x378"; /* the first printer port of a PC */

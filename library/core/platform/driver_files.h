@@ -19,6 +19,10 @@ std::string strOwnDirectory();
 /* True when the path names a regular file. */
 bool bIsFile(const std::string &strFile);
 
+/* The value of an environment variable of this process as it is now (on Windows also what a host set
+ * with SetEnvironmentVariable after start); empty when unset. */
+std::string strEnvironment(const char *strVariable);
+
 } // namespace tarnbus
 
 #endif

@@ -2,16 +2,14 @@
 
 #include "driver_files.h"
 
-#include <cstdlib>
-
 namespace tarnbus {
 
 namespace {
 
 std::string strFromEnv(const char *strVariable, const char *strDefault)
 {
-    const char *strValue = std::getenv(strVariable);
-    return (strValue && *strValue) ? std::string(strValue) : std::string(strDefault);
+    const std::string strValue = strEnvironment(strVariable);
+    return strValue.empty() ? std::string(strDefault) : strValue;
 }
 
 template <typename T>
@@ -36,8 +34,8 @@ std::string strProjectDriver(const char *strName)
 std::string strD2xxPath()
 {
     // A path the user names is used alone: a mistake there must not quietly reach another adapter.
-    const char *strValue = std::getenv("TARNBUS_FTD2XX");
-    if (strValue && *strValue)
+    const std::string strValue = strEnvironment("TARNBUS_FTD2XX");
+    if (!strValue.empty())
         return strValue;
     // FTDI's own driver when it is installed, else the project's own driver where the platform has one.
     if (!STR_PROJECT_D2XX_FILE || bProbeLibrary(STR_D2XX_FILE))

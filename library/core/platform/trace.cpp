@@ -1,9 +1,10 @@
 #include "trace.h"
 
+#include "driver_files.h"
+
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <string>
 
 namespace tarnbus {
 
@@ -11,11 +12,11 @@ void vTrace(const char *strFormat, ...)
 {
     // Looked up on every line: lines come only with failures, and a host may switch the trace on
     // while it runs.
-    const char *strTarget = std::getenv("TARNBUS_TRACE");
-    if (!strTarget || !*strTarget || std::strcmp(strTarget, "0") == 0)
+    const std::string strTarget = strEnvironment("TARNBUS_TRACE");
+    if (strTarget.empty() || strTarget == "0")
         return;
-    const bool bStandardError = std::strcmp(strTarget, "1") == 0;
-    std::FILE *pFile = bStandardError ? stderr : std::fopen(strTarget, "a");
+    const bool bStandardError = strTarget == "1";
+    std::FILE *pFile = bStandardError ? stderr : std::fopen(strTarget.c_str(), "a");
     if (!pFile)
         return;
     char acLine[256];

@@ -1,5 +1,7 @@
 #include "driver_files.h"
 
+#include <cstdlib>
+
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -24,6 +26,12 @@ bool bIsFile(const std::string &strFile)
 {
     struct stat st;
     return stat(strFile.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string strEnvironment(const char *strVariable)
+{
+    const char *strValue = std::getenv(strVariable);
+    return strValue ? std::string(strValue) : std::string();
 }
 
 } // namespace tarnbus

@@ -33,4 +33,21 @@ bool bIsFile(const std::string &strFile)
     return ulAttributes != INVALID_FILE_ATTRIBUTES && !(ulAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::string strEnvironment(const char *strVariable)
+{
+    // The process's environment block, not the C runtime's copy made at start.
+    std::string strValue(64, '\0');
+    for (;;) {
+        const DWORD ulLength =
+            GetEnvironmentVariableA(strVariable, strValue.data(), static_cast<DWORD>(strValue.size()));
+        if (ulLength == 0)
+            return std::string();
+        if (ulLength < strValue.size()) {
+            strValue.resize(ulLength);
+            return strValue;
+        }
+        strValue.resize(ulLength); // the size needed, with the terminating zero
+    }
+}
+
 } // namespace tarnbus
