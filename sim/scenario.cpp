@@ -36,6 +36,7 @@ constexpr const char *kFaultNames[TBSIM_FAULT_COUNT] = {
     "no_start_bit",
     "cycle_never_ends",
     "slave_absent",
+    "slow_line",
 };
 
 void putText(std::array<uint8_t, kSlaveRegisters> &regs, unsigned address, const char *text)

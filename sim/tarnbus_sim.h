@@ -84,6 +84,8 @@ typedef enum tbsim_fault {
     TBSIM_CYCLE_NEVER_ENDS = 23,    /* a sensor cycle, once started, never ends */
     TBSIM_SLAVE_ABSENT = 24,        /* slave arg (0..7) does not answer on the BiSS line; the slaves
                                          behind it in the chain are cut off from sensor cycles */
+    TBSIM_SLOW_LINE = 25,           /* every sensor cycle lasts arg register accesses more than the
+                                         clock setting gives (a long line, a slow slave) */
     TBSIM_FAULT_COUNT
 } tbsim_fault;
 TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);

@@ -6,23 +6,21 @@
 
 #include <cstdint>
 
+#include "master_registers.h"
+#include "tarnbus/BissReadSensClass.h"
 #include "transfer_state.h"
 
 namespace tarnbus {
 
-/* Frame modes and the cycle commands that carry the frame bits. */
+/* Frame modes; the cycle commands that carry the frame bits are the master's (master_registers.h). */
 constexpr uint8_t FRAME_IDLE = 0;
 constexpr uint8_t FRAME_READ = 1;
 constexpr uint8_t FRAME_WRITE = 2;
-constexpr uint8_t CMD_BIT_1 = 2;
-constexpr uint8_t CMD_BIT_0 = 4;
-constexpr uint8_t CMD_START_BIT_0 = 6; /* a 0 at the slot where the slave's start bit is awaited */
-constexpr uint8_t CDS_HIGH = 0x40;     /* the CDS bit as it sits in master register 0xF3 */
 
 /* Cycle errors of the frame. */
-constexpr uint32_t FRAME_ERROR_NO_ACK = 7;
-constexpr uint32_t FRAME_ERROR_CRC = 8;
-constexpr uint32_t FRAME_ERROR_NO_START = 9;
+constexpr uint32_t FRAME_ERROR_NO_ACK = CYCLE_NO_ACK;
+constexpr uint32_t FRAME_ERROR_CRC = CYCLE_CRC_FAILED;
+constexpr uint32_t FRAME_ERROR_NO_START = CYCLE_NO_START_BIT;
 
 /* The first step of a register that continues the frame of the one before (no new header). */
 constexpr uint8_t FRAME_STEP_NEXT_REGISTER = 18;

@@ -1,6 +1,7 @@
-// Register mode C: the library runs the control frame itself, one bit per sensor cycle. On the USB
-// adapter each cycle is one batched transfer of the adapter; on the other kinds the register request
-// and the cycle runs carry the frames and the control results tell how each register went.
+// Register mode C: the library runs the control frame itself, one bit per sensor cycle. On a batching
+// transport the frames ride on batched cycles (register_mode_c_frames.cpp); on the other kinds the
+// register request and the cycle runs carry the frames and the control results tell how each register
+// went.
 #include "tarnbus/BissClass.h"
 
 #include <algorithm>
@@ -9,26 +10,11 @@
 #include "control_frame.h"
 #include "platform/clock.h"
 #include "transfer_state.h"
-#include "usb_adapter.h"
 
 namespace {
 
 constexpr uint32_t MAX_SLAVE_ID = 7;
 constexpr uint32_t MAX_ADDRESS = 127;
-
-// What a failed register run on the USB adapter means to the caller.
-BissEnum eUsbFailure(uint8_t ucOutcome)
-{
-    switch (ucOutcome) {
-    case UsbAdapterClass::USB_TIMED_OUT:
-        return BISS_TIMEOUT;
-    case UsbAdapterClass::USB_CRC_FAILED:
-    case UsbAdapterClass::USB_NO_ANSWER:
-        return BISS_REGERROR;
-    default:
-        return BISS_COMM_FAILED;
-    }
-}
 
 // The lists of one transfer, released whatever way the call leaves.
 struct DataLists {
@@ -79,22 +65,9 @@ BissEnum BissClass::eReadSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlave
         *pulCount = 0;
         return BISS_REGERROR;
     }
-    if (eInterface != INTERFACE_USB)
-        return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, false);
-    if (!pUsbAdapter)
-        return BISS_COMM_FAILED;
-
-    std::vector<uint8_t> vecData(*pulCount);
-    uint32_t ulRead = 0;
-    const UsbCycleContext context{this, ulMcE6Low5, abMcData1FlagA[0]};
-    const uint8_t ucOutcome =
-        pUsbAdapter->RunUsbRegisterRead(context, static_cast<uint8_t>(ulSlaveId),
-                                        static_cast<uint8_t>(ulAddress), *pulCount, vecData.data(), &ulRead);
-    if (ucOutcome != UsbAdapterClass::USB_DONE)
-        return eUsbFailure(ucOutcome);
-    std::copy(vecData.begin(), vecData.begin() + ulRead, pucData);
-    *pulCount = ulRead;
-    return BISS_OK;
+    if (bBatchedCycles())
+        return eModCBatched(ulSlaveId, ulAddress, pulCount, pucData, false);
+    return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, false);
 }
 
 BissEnum BissClass::eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
@@ -103,20 +76,9 @@ BissEnum BissClass::eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlav
     BissEnum eResult = eCheckModCArguments(ulSlaveId, ulAddress, pulCount, pucData);
     if (eResult != BISS_OK)
         return eResult;
-    if (eInterface != INTERFACE_USB)
-        return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, true);
-    if (!pUsbAdapter)
-        return BISS_COMM_FAILED;
-
-    uint32_t ulDone = 0;
-    const UsbCycleContext context{this, ulMcE6Low5, abMcData1FlagA[0]};
-    const uint8_t ucOutcome =
-        pUsbAdapter->RunUsbRegisterWrite(context, static_cast<uint8_t>(ulSlaveId),
-                                         static_cast<uint8_t>(ulAddress), *pulCount, pucData, &ulDone);
-    if (ucOutcome == UsbAdapterClass::USB_DONE)
-        return BISS_OK;
-    *pulCount = ulDone;
-    return eUsbFailure(ucOutcome);
+    if (bBatchedCycles())
+        return eModCBatched(ulSlaveId, ulAddress, pulCount, pucData, true);
+    return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, true);
 }
 
 // The other interface kinds: one register request, cycles until its registers have completed their
