@@ -66,9 +66,17 @@ bool BissClass::bBatchedCycles() const
     return pAdapter->bBatches() && ulMcLptMode == 0 && eMasterVersion != MASTER_VERSION_1;
 }
 
-unsigned BissClass::uiDataBlocks() const
+std::vector<uint8_t> BissClass::vecSensAddresses()
 {
-    return std::min<uint32_t>(ulMcE5LowBits, SLAVE_COUNT - 1) + 1;
+    // The data-memory bytes that the configured words occupy: those an extraction reads.
+    BissReadSensClass probe;
+    probe.ucValidMask = 0xFF;
+    std::array<uint8_t, DATA_MEMORY_SIZE> aucImage{};
+    std::vector<uint8_t> vecAddresses;
+    pvecSensAddresses = &vecAddresses;
+    eExtractSensData(&probe, aucImage.data());
+    pvecSensAddresses = nullptr;
+    return vecAddresses;
 }
 
 void BissClass::vQueueCycleReads(CycleAnswers &answers, bool bData)
@@ -78,15 +86,11 @@ void BissClass::vQueueCycleReads(CycleAnswers &answers, bool bData)
     pAdapter->vQueueRead(REG_CDS, &answers.ucCds);
     pAdapter->vQueueRead(REG_SLAVE_VALID_LOW, &answers.ucValidLow);
     pAdapter->vQueueRead(REG_SLAVE_VALID_HIGH, &answers.ucValidHigh);
-    answers.uiSlaveBlocks = bData ? uiDataBlocks() : 0;
-    for (unsigned s = 0; s < answers.uiSlaveBlocks; ++s) {
-        for (unsigned i = 0; i < 8; ++i) {
-            const auto ucFirst = static_cast<uint8_t>(8 * s + i);
-            const auto ucSecond = static_cast<uint8_t>(DATA_MEMORY_SECOND + 8 * s + i);
-            pAdapter->vQueueRead(ucFirst, &answers.aucImage[ucFirst]);
-            pAdapter->vQueueRead(ucSecond, &answers.aucImage[ucSecond]);
-        }
-    }
+    answers.bData = bData;
+    if (!bData)
+        return;
+    for (uint8_t ucAddress : vecSensAddresses())
+        pAdapter->vQueueRead(ucAddress, &answers.aucImage[ucAddress]);
 }
 
 void BissClass::vQueueCycle(uint8_t ucCommand, unsigned uiPolls, CycleAnswers &answers, bool bData)
@@ -103,7 +107,7 @@ BissEnum BissClass::eAwaitCycleEnd(CycleAnswers &answers, uint64_t ullStart, uns
     // The cycle had not ended when its status was read (or the master had not taken its command yet):
     // poll on and read everything again until it has, so that nothing of the cycle before is taken
     // for this one.
-    const bool bData = answers.uiSlaveBlocks > 0;
+    const bool bData = answers.bData;
     answers.vecPolls.assign(SLOW_POLLS, 0);
     while (!bCycleEnded(answers)) {
         if (bTimedOut(ullStart, TIME_LIMIT_MS))
@@ -153,7 +157,7 @@ void BissClass::vJudgeCycle(const CycleAnswers &answers, BissReadSensClass *pRec
     if (!bTakeCycleStatus(answers.ucStatus, ucSlaveValidMask(answers.ucValidLow, answers.ucValidHigh),
                           pRecord))
         return;
-    if (answers.uiSlaveBlocks == 0)
+    if (!answers.bData)
         return; // a frame's cycle: its sensor data are not wanted
     const uint32_t ulError = pRecord->ulError;
     eExtractSensData(pRecord, answers.aucImage.data());
@@ -179,8 +183,23 @@ BissEnum BissClass::eStopIfFailed()
     if (!state.bStopBeforeCycle)
         return BISS_OK;
     // A cycle that failed or ran late may still be running, or the master may hold a half-taken
-    // instruction: the next cycle starts from a stopped master instead of waiting for one.
-    const BissEnum eResult = eStopMaster();
+    // instruction: the next cycle starts from a stopped master instead of waiting for one. The master
+    // drops the stop from its instruction register once it has taken it.
+    BissEnum eResult = eStopMaster();
+    if (eResult != BISS_OK)
+        return eResult;
+    bool bLate = false;
+    const uint8_t ucInstruction = mapFor(eMasterVersion).ucInstruction;
+    eResult = eWaitFor(
+        [this, ucInstruction](PollEnum *pePoll) {
+            uint8_t ucPending = 0;
+            const BissEnum eRead = eReadMaster(ucInstruction, &ucPending);
+            *pePoll = ucPending == 0 ? POLL_DONE : POLL_WAITING;
+            return eRead;
+        },
+        ullTickMs(), &bLate, false);
+    if (eResult == BISS_OK && bLate)
+        eResult = BISS_TIMEOUT;
     if (eResult == BISS_OK)
         state.bStopBeforeCycle = false;
     return eResult;

@@ -22,7 +22,7 @@ struct CycleAnswers {
     uint8_t ucCds = 0;             /* the control channel */
     uint8_t ucValidLow = 0, ucValidHigh = 0;
     std::array<uint8_t, DATA_MEMORY_SIZE> aucImage{}; /* addresses not read stay 0 */
-    unsigned uiSlaveBlocks = 0;                       /* data blocks read: slaves 0 .. uiSlaveBlocks-1 */
+    bool bData = false;                               /* the slaves' data were read */
 };
 
 /* The per-slave valid bits sit at the even bits of two registers: slaves 0..3, then 4..7. */

@@ -56,7 +56,7 @@ BissEnum BissClass::eReadSensBlock(uint32_t ulCycles, uint32_t *pulScd, uint32_t
     unsigned uiPolls = std::max(uiPollsFor(ulMcE6Low5), 2 * uiLastCycleAccesses);
     BissReadSensClass record;
     for (uint32_t c = 1; c < ulCycles;) {
-        const unsigned uiPerCycle = CYCLE_READS + uiPolls + 16 * uiDataBlocks();
+        const unsigned uiPerCycle = CYCLE_READS + uiPolls + static_cast<unsigned>(vecSensAddresses().size());
         const uint32_t ulBatch =
             std::min<uint32_t>(ulCycles - c, std::max(1u, pAdapter->uiAccessesPerExchange() / uiPerCycle));
         std::vector<CycleAnswers> vecAnswers(ulBatch);

@@ -17,6 +17,8 @@ void BissClass::vClearSensData(BissReadSensClass *pRecord)
 
 BissEnum BissClass::eGetSensData(uint8_t ucAddress, uint8_t *pucValue, const uint8_t *pucImage)
 {
+    if (pvecSensAddresses)
+        pvecSensAddresses->push_back(ucAddress);
     if (!pucImage)
         return eReadMaster(ucAddress, pucValue);
     *pucValue = pucImage[ucAddress];

@@ -126,7 +126,7 @@ private:
     /* The cycle engine (cycle_engine.cpp): a whole cycle queued on a batching transport and judged
      * from its answers. */
     bool bBatchedCycles() const;
-    unsigned uiDataBlocks() const;
+    std::vector<uint8_t> vecSensAddresses();
     void vQueueCycleReads(tarnbus::CycleAnswers &answers, bool bData);
     void vQueueCycle(uint8_t ucCommand, unsigned uiPolls, tarnbus::CycleAnswers &answers, bool bData);
     BissEnum eAwaitCycleEnd(tarnbus::CycleAnswers &answers, uint64_t ullStart, unsigned *puiWaited);
@@ -209,6 +209,7 @@ private:
     BissReadSensClass lastCycle;
     bool bLastCycleKept = false;
     unsigned uiLastCycleAccesses = 0; /* accesses after its command the last batched cycle took */
+    std::vector<uint8_t> *pvecSensAddresses = nullptr; /* when set, the data-memory addresses read */
     std::vector<ControlResult> vecControlResults;
     /* The pending register request (pending while ulReqCount is not 0). */
     uint32_t ulReqSelector = 0;
