@@ -4,7 +4,6 @@
 // went.
 #include "tarnbus/BissClass.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "control_frame.h"
@@ -123,23 +122,15 @@ BissEnum BissClass::eModCTransfer(uint32_t ulSelector, uint32_t ulSlaveId, uint3
         return eCancel(eResult);
     eCancel(BISS_OK);
 
-    if (!lists.pCtr) {
-        *pulCount = 0;
-        return BISS_REGERROR;
-    }
-    const uint32_t ulResults = std::min(lists.pCtr[0].ulCount, ulCount);
-    for (uint32_t i = 0; i < ulResults; ++i) {
-        if (!lists.pCtr[i].ulValid) {
+    // Register i's control result tells how it went; a register without one never completed.
+    const uint32_t ulResults = lists.pCtr ? lists.pCtr[0].ulCount : 0;
+    for (uint32_t i = 0; i < ulCount; ++i) {
+        if (i >= ulResults || !lists.pCtr[i].ulValid) {
             *pulCount = i;
             return BISS_REGERROR;
         }
         if (!bWrite)
             pucData[i] = lists.pCtr[i].ucData;
-    }
-    if (ulResults < ulCount) {
-        // Fewer registers completed than asked: the rest never reached the slave.
-        *pulCount = ulResults;
-        return BISS_REGERROR;
     }
     return BISS_OK;
 }

@@ -162,6 +162,30 @@ TEST_F(RegisterModeCTest, OnTheParallelPortTheCycleStepsCarryTheFrames)
     }
 }
 
+// On the parallel port a register call that gives up (the slave never got ready) leaves no frame for
+// later sensor cycles to finish.
+TEST_F(RegisterModeCTest, OnTheParallelPortACallThatGivesUpLeavesNoFrameBehind)
+{
+    tbsim_set_port(0x378, 1);
+    const uint32_t h = ulOpen(INTERFACE_LPT1, BISS_OK, "0x378");
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 1));
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
+    ASSERT_EQ(BISS_OK, InitBissComm(h));
+    tbsim_set_fault(TBSIM_CONTROL_NEVER_READY, 1, 0);
+    uint8_t uc = 0;
+    uint32_t ulCount = 1;
+    EXPECT_EQ(BISS_TIMEOUT, ReadSlaveRegister(h, 0, 0, 0x20, &ulCount, &uc));
+    tbsim_set_fault(TBSIM_CONTROL_NEVER_READY, 0, 0);
+    tbsim_clear_logs();
+    uint32_t ulScd = 0, ulMcd = 0;
+    bool bValid = false;
+    for (int i = 0; i < 60; ++i)
+        ReadSens(h, &ulScd, &ulMcd, &bValid);
+    EXPECT_EQ(std::vector<std::string>{}, controlLog()) << "no frame was finished by the sensor cycles";
+}
+
 TEST_F(RegisterModeCTest, WriteChangesExactlyTheRegistersAskedAndThePlateStaysReadOnly)
 {
     const uint32_t h = ulOpenModeC();

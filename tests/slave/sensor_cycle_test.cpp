@@ -73,6 +73,24 @@ TEST_F(SensorCycleTest, ConsecutiveSamplesAdvanceOnBothVersionsWithAndWithoutCrc
                 EXPECT_TRUE(s.bValid);
             }
             EXPECT_EQ(3u, tbsim_cycle_log_count()) << "one cycle per sample";
+            // The status polls between the command and the reads that judge the cycle follow the
+            // clock setting: 2 per divider step, 20 with the slow clock (bit 4).
+            for (uint32_t ulClock : {0x03u, 0x11u}) {
+                if (iVersion == 1)
+                    break;
+                ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, ulClock));
+                ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 0));
+                tbsim_clear_logs();
+                ASSERT_EQ(BISS_OK, sample(h).lResult);
+                tbsim_master_access a{};
+                size_t i = 0;
+                while (tbsim_master_log_get(i, &a) == 0 && !(a.op == 'W' && a.address == 0xF4))
+                    ++i;
+                unsigned uiPolls = 0;
+                while (tbsim_master_log_get(++i, &a) == 0 && a.op == 'R' && a.address == 0xF0)
+                    ++uiPolls;
+                EXPECT_EQ(ulClock == 0x03 ? 6u : 20u, uiPolls);
+            }
         }
     }
 }
