@@ -20,33 +20,13 @@
 #include <unistd.h>
 #endif
 
+#include "tarnbus/result_names.h"
 #include "tarnbus/tarnbus.h"
-
-static const char *strResultName(int32_t lResult)
-{
-    static const char *const astrNames[] = {
-        "BISS_OK",
-        "BISS_INVALID_HANDLE",
-        "BISS_INVALID_INTERFACE",
-        "BISS_INTERFACE_NOT_FOU",
-        "BISS_MASTERCOMM_FAILED",
-        "BISS_INVALID_MASTERADR",
-        "BISS_INVALID_MASTERDAT",
-        "BISS_INVALID_PARAMETER",
-        "BISS_INIT_FAILED",
-        "BISS_TIMEOUT",
-        "BISS_REGERROR",
-        "BISS_COMM_FAILED",
-    };
-    if (lResult >= 0 && (size_t)lResult < sizeof astrNames / sizeof astrNames[0])
-        return astrNames[lResult];
-    return "unknown result";
-}
 
 /* Prints the step and its result; false when it failed. */
 static int bReport(const char *strStep, int32_t lResult)
 {
-    printf("%-34s %s\n", strStep, strResultName(lResult));
+    printf("%-34s %s\n", strStep, strBissResultName(lResult));
     return lResult == BISS_OK;
 }
 
