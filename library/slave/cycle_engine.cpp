@@ -79,27 +79,31 @@ std::vector<uint8_t> BissClass::vecSensAddresses()
     return vecAddresses;
 }
 
-void BissClass::vQueueCycleReads(CycleAnswers &answers, bool bData)
+void BissClass::vQueueCycleReads(CycleAnswers &answers, CycleReads eReads)
 {
+    const bool bData = eReads != CycleReads::Status;
     pAdapter->vQueueRead(REG_CYCLE_INSTRUCTION, &answers.ucPending);
     pAdapter->vQueueRead(REG_CYCLE_STATUS, &answers.ucStatus);
     pAdapter->vQueueRead(REG_CDS, &answers.ucCds);
-    pAdapter->vQueueRead(REG_SLAVE_VALID_LOW, &answers.ucValidLow);
-    pAdapter->vQueueRead(REG_SLAVE_VALID_HIGH, &answers.ucValidHigh);
-    answers.bData = bData;
+    // The per-slave valid bits only tell which slave failed; a sample fails whatever they say.
+    answers.eReads = eReads;
+    if (eReads == CycleReads::Record) {
+        pAdapter->vQueueRead(REG_SLAVE_VALID_LOW, &answers.ucValidLow);
+        pAdapter->vQueueRead(REG_SLAVE_VALID_HIGH, &answers.ucValidHigh);
+    }
     if (!bData)
         return;
     for (uint8_t ucAddress : vecSensAddresses())
         pAdapter->vQueueRead(ucAddress, &answers.aucImage[ucAddress]);
 }
 
-void BissClass::vQueueCycle(uint8_t ucCommand, unsigned uiPolls, CycleAnswers &answers, bool bData)
+void BissClass::vQueueCycle(uint8_t ucCommand, unsigned uiPolls, CycleAnswers &answers, CycleReads eReads)
 {
     pAdapter->vQueueWrite(REG_CYCLE_INSTRUCTION, ucCommand);
     answers.vecPolls.assign(uiPolls, 0);
     for (uint8_t &ucPoll : answers.vecPolls)
         pAdapter->vQueueRead(REG_CYCLE_STATUS, &ucPoll);
-    vQueueCycleReads(answers, bData);
+    vQueueCycleReads(answers, eReads);
 }
 
 BissEnum BissClass::eAwaitCycleEnd(CycleAnswers &answers, uint64_t ullStart, unsigned *puiWaited)
@@ -107,14 +111,13 @@ BissEnum BissClass::eAwaitCycleEnd(CycleAnswers &answers, uint64_t ullStart, uns
     // The cycle had not ended when its status was read (or the master had not taken its command yet):
     // poll on and read everything again until it has, so that nothing of the cycle before is taken
     // for this one.
-    const bool bData = answers.bData;
     answers.vecPolls.assign(SLOW_POLLS, 0);
     while (!bCycleEnded(answers)) {
         if (bTimedOut(ullStart, TIME_LIMIT_MS))
             return BISS_TIMEOUT;
         for (uint8_t &ucPoll : answers.vecPolls)
             pAdapter->vQueueRead(REG_CYCLE_STATUS, &ucPoll);
-        vQueueCycleReads(answers, bData);
+        vQueueCycleReads(answers, answers.eReads);
         const BissEnum eResult = pAdapter->eFlush();
         if (eResult != BISS_OK)
             return eResult;
@@ -157,7 +160,7 @@ void BissClass::vJudgeCycle(const CycleAnswers &answers, BissReadSensClass *pRec
     if (!bTakeCycleStatus(answers.ucStatus, ucSlaveValidMask(answers.ucValidLow, answers.ucValidHigh),
                           pRecord))
         return;
-    if (!answers.bData)
+    if (answers.eReads == CycleReads::Status)
         return; // a frame's cycle: its sensor data are not wanted
     const uint32_t ulError = pRecord->ulError;
     eExtractSensData(pRecord, answers.aucImage.data());
@@ -205,11 +208,11 @@ BissEnum BissClass::eStopIfFailed()
     return eResult;
 }
 
-BissEnum BissClass::eBatchedCycle(uint8_t ucCommand, BissReadSensClass *pRecord, bool bData)
+BissEnum BissClass::eBatchedCycle(uint8_t ucCommand, BissReadSensClass *pRecord, CycleReads eReads)
 {
     pTransferState->ucLastCommand = ucCommand;
     CycleAnswers answers;
-    vQueueCycle(ucCommand, uiPollsFor(ulMcE6Low5), answers, bData);
+    vQueueCycle(ucCommand, uiPollsFor(ulMcE6Low5), answers, eReads);
     const uint64_t ullStart = ullTickMs();
     BissEnum eResult = pAdapter->eFlush();
     // How many accesses after its command the cycle was seen ended: a block sizes its polls by it.

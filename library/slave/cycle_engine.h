@@ -14,6 +14,14 @@
 
 namespace tarnbus {
 
+/* What a cycle reads after itself: the status alone (a frame's cycle), the slaves' data too (a
+ * sample), or also the per-slave valid bits (a record kept for the result lists). */
+enum class CycleReads {
+    Status,
+    Sample,
+    Record
+};
+
 /* The answers of one queued cycle, filled by the flush. */
 struct CycleAnswers {
     std::vector<uint8_t> vecPolls; /* the status polls, in order */
@@ -22,7 +30,7 @@ struct CycleAnswers {
     uint8_t ucCds = 0;             /* the control channel */
     uint8_t ucValidLow = 0, ucValidHigh = 0;
     std::array<uint8_t, DATA_MEMORY_SIZE> aucImage{}; /* addresses not read stay 0 */
-    bool bData = false;                               /* the slaves' data were read */
+    CycleReads eReads = CycleReads::Status;
 };
 
 /* The per-slave valid bits sit at the even bits of two registers: slaves 0..3, then 4..7. */

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "control_frame.h"
+#include "cycle_engine.h"
 #include "platform/clock.h"
 #include "transfer_state.h"
 
@@ -83,7 +84,8 @@ BissEnum BissClass::eStartBissTransfer(uint32_t ulCycles, uint32_t bCountRegiste
         // still to be read, as a stepped run leaves its last cycle.
         for (uint32_t i = 0; i < std::max<uint32_t>(ulCycles, bCountRegisters ? 0 : 1);) {
             BissReadSensClass record;
-            if ((eResult = eBatchedCycle(ucNextCycleCommand(), &record, true)) != BISS_OK)
+            if ((eResult = eBatchedCycle(ucNextCycleCommand(), &record, tarnbus::CycleReads::Record)) !=
+                BISS_OK)
                 return eResult;
             state.ulCycleState = 2;
             if (!bCountRegisters && i + 1 >= ulCycles) {
@@ -195,13 +197,13 @@ BissEnum BissClass::eReadSens(uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdVal
 {
     if (!pulScd || !pulMcd || !pbMcdValid)
         return BISS_INVALID_PARAMETER;
+    if (bCycleInterface(eInterface) && bBatchedCycles() && ulReqCount == 0)
+        return eReadSensBatched(pulScd, pulMcd, pbMcdValid);
     BissEnum eResult = eStartBissTransfer(1, 0);
     if (eResult != BISS_OK)
         return eResult;
     BissReadSensClass record;
-    if (bLastCycleKept) {
-        record = lastCycle; // the batched cycle has been read whole
-    } else {
+    {
         bool bLate = false;
         eResult = eWaitFor(
             [this](PollEnum *pePoll) {
@@ -223,6 +225,31 @@ BissEnum BissClass::eReadSens(uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdVal
     // A cycle that failed delivered no position: report it rather than a stale or empty value.
     if (record.ulError != 0) {
         pTransferState->bStopBeforeCycle = true;
+        return BISS_COMM_FAILED;
+    }
+    vTakeSample(record, pulScd, pulMcd, pbMcdValid);
+    return BISS_OK;
+}
+
+// The batched form of a sample: one cycle, queued whole. Its record is not kept for the result lists
+// (it lacks the per-slave valid bits); a later eReadData reads the ended cycle from the master.
+BissEnum BissClass::eReadSensBatched(uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdValid)
+{
+    TransferState &state = *pTransferState;
+    vecCycles.clear();
+    vecControlResults.clear();
+    bLastCycleKept = false;
+    state.ulCycleCount = 0;
+    BissEnum eResult = eStopIfFailed();
+    if (eResult != BISS_OK)
+        return eResult;
+    BissReadSensClass record;
+    if ((eResult = eBatchedCycle(tarnbus::CMD_BIT_0, &record, tarnbus::CycleReads::Sample)) != BISS_OK)
+        return eResult;
+    state.ulCycleState = 2;
+    lastCycle = record;
+    if (record.ulError != 0) {
+        state.bStopBeforeCycle = true;
         return BISS_COMM_FAILED;
     }
     vTakeSample(record, pulScd, pulMcd, pbMcdValid);

@@ -122,7 +122,7 @@ BissEnum BissClass::eModCReadyWait()
             return BISS_TIMEOUT;
         // An idle cycle; it reads the control channel again after itself.
         BissReadSensClass record;
-        const BissEnum eResult = eBatchedCycle(CMD_BIT_0, &record, false);
+        const BissEnum eResult = eBatchedCycle(CMD_BIT_0, &record, CycleReads::Status);
         if (eResult != BISS_OK)
             return eResult == BISS_TIMEOUT ? BISS_TIMEOUT : BISS_MASTERCOMM_FAILED;
         if (record.ulError == CYCLE_NOT_TAKEN)
@@ -136,7 +136,8 @@ BissEnum BissClass::eModCIdleCycles(const std::vector<bool> &vecBits)
     const unsigned uiPolls = uiPollsFor(ulMcE6Low5);
     std::vector<CycleAnswers> vecAnswers(vecBits.size() + IDLE_CYCLES_AFTER_ERROR);
     for (size_t i = 0; i < vecAnswers.size(); ++i)
-        vQueueCycle(i < vecBits.size() && vecBits[i] ? CMD_BIT_1 : CMD_BIT_0, uiPolls, vecAnswers[i], false);
+        vQueueCycle(i < vecBits.size() && vecBits[i] ? CMD_BIT_1 : CMD_BIT_0, uiPolls, vecAnswers[i],
+                    CycleReads::Status);
     pTransferState->ucLastCommand = CMD_BIT_0;
     return pAdapter->eFlush();
 }
@@ -190,7 +191,7 @@ BissEnum BissClass::eModCRegisterFrame(uint8_t ucMode, uint8_t ucSlaveId, uint8_
         const int iLastStep = probe.ucFrameStep - 1;
         std::vector<CycleAnswers> vecAnswers(vecCommands.size());
         for (size_t i = 0; i < vecCommands.size(); ++i)
-            vQueueCycle(vecCommands[i], uiPolls, vecAnswers[i], false);
+            vQueueCycle(vecCommands[i], uiPolls, vecAnswers[i], CycleReads::Status);
         const uint64_t ullStart = ullTickMs();
         BissEnum eResult = pAdapter->eFlush();
         if (eResult != BISS_OK) {

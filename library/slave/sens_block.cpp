@@ -16,7 +16,7 @@ using namespace tarnbus;
 namespace {
 
 constexpr uint32_t MAX_BLOCK_CYCLES = 65536;
-constexpr unsigned CYCLE_READS = 6; // command, instruction, status, control channel, two valid registers
+constexpr unsigned CYCLE_READS = 4; // command, instruction, status, control channel
 
 } // namespace
 
@@ -43,7 +43,7 @@ BissEnum BissClass::eReadSensBlock(uint32_t ulCycles, uint32_t *pulScd, uint32_t
         return eResult;
     pucMcdValid[0] = bValid ? 1 : 0;
     *pulDone = 1;
-    if (!bLastCycleKept || ulReqCount != 0) {
+    if (!bBatchedCycles() || ulReqCount != 0) {
         for (uint32_t c = 1; c < ulCycles; ++c) {
             if ((eResult = eReadSens(pulScd + size_t(c) * n, pulMcd + size_t(c) * n, &bValid)) != BISS_OK)
                 return eResult;
@@ -53,7 +53,8 @@ BissEnum BissClass::eReadSensBlock(uint32_t ulCycles, uint32_t *pulScd, uint32_t
         return BISS_OK;
     }
 
-    unsigned uiPolls = std::max(uiPollsFor(ulMcE6Low5), 2 * uiLastCycleAccesses);
+    // The polls the first cycle needed, and half as many again for a margin.
+    unsigned uiPolls = std::max(uiPollsFor(ulMcE6Low5), uiLastCycleAccesses + uiLastCycleAccesses / 2 + 1);
     BissReadSensClass record;
     for (uint32_t c = 1; c < ulCycles;) {
         const unsigned uiPerCycle = CYCLE_READS + uiPolls + static_cast<unsigned>(vecSensAddresses().size());
@@ -61,7 +62,7 @@ BissEnum BissClass::eReadSensBlock(uint32_t ulCycles, uint32_t *pulScd, uint32_t
             std::min<uint32_t>(ulCycles - c, std::max(1u, pAdapter->uiAccessesPerExchange() / uiPerCycle));
         std::vector<CycleAnswers> vecAnswers(ulBatch);
         for (CycleAnswers &answers : vecAnswers)
-            vQueueCycle(CMD_BIT_0, uiPolls, answers, true);
+            vQueueCycle(CMD_BIT_0, uiPolls, answers, CycleReads::Sample);
         pTransferState->ucLastCommand = CMD_BIT_0;
         const uint64_t ullStart = ullTickMs();
         if ((eResult = pAdapter->eFlush()) != BISS_OK) {

@@ -24,7 +24,8 @@ class UsbAdapterClass;
 struct TransferState;
 namespace tarnbus {
 struct CycleAnswers;
-}
+enum class CycleReads;
+} // namespace tarnbus
 
 /* Result of one cycle step (eStartBissTransferLpt). */
 enum ReadSensEnum : int32_t {
@@ -127,14 +128,16 @@ private:
      * from its answers. */
     bool bBatchedCycles() const;
     std::vector<uint8_t> vecSensAddresses();
-    void vQueueCycleReads(tarnbus::CycleAnswers &answers, bool bData);
-    void vQueueCycle(uint8_t ucCommand, unsigned uiPolls, tarnbus::CycleAnswers &answers, bool bData);
+    void vQueueCycleReads(tarnbus::CycleAnswers &answers, tarnbus::CycleReads eReads);
+    void vQueueCycle(uint8_t ucCommand, unsigned uiPolls, tarnbus::CycleAnswers &answers,
+                     tarnbus::CycleReads eReads);
     BissEnum eAwaitCycleEnd(tarnbus::CycleAnswers &answers, uint64_t ullStart, unsigned *puiWaited);
     static bool bCycleEnded(const tarnbus::CycleAnswers &answers);
     void vJudgeCycle(const tarnbus::CycleAnswers &answers, BissReadSensClass *pRecord);
     uint8_t ucNextCycleCommand();
     BissEnum eStopIfFailed();
-    BissEnum eBatchedCycle(uint8_t ucCommand, BissReadSensClass *pRecord, bool bData);
+    BissEnum eBatchedCycle(uint8_t ucCommand, BissReadSensClass *pRecord, tarnbus::CycleReads eReads);
+    BissEnum eReadSensBatched(uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdValid);
     /* A sample from a cycle record, by eReadSens's rule. */
     void vTakeSample(const BissReadSensClass &record, uint32_t *pulScd, uint32_t *pulMcd,
                      bool *pbMcdValid) const;
