@@ -23,6 +23,7 @@ struct TransferState {
     uint8_t ucFrameSlaveId = 0;
     uint8_t ucFrameAddress = 0;
     uint8_t ucShiftData = 0;     /* the byte being written, or the byte read so far */
+    uint8_t ucWriteByte = 0;     /* the byte of the write frame as it started */
     uint8_t ucExpectedCds = 0;   /* the CDS level the slave owes for the step just sent */
     uint8_t ucMoreRegisters = 0; /* another register follows in the same frame */
     uint8_t ucStartRetries = 0;  /* idle cycles spent waiting for the slave's start bit */

@@ -5,6 +5,7 @@
 #define TARNBUS_CONTROL_FRAME_H
 
 #include <cstdint>
+#include <vector>
 
 #include "master_registers.h"
 #include "tarnbus/BissReadSensClass.h"
@@ -53,6 +54,12 @@ bool bFrameCdsDue(const TransferState &state);
  * acknowledge, the wait for the slave's start bit, the data and CRC of a read); without it (CDS checks
  * off) only the frame's end is taken. Ends the frame on an error or when its register is done. */
 void vEvaluateFrameCycle(TransferState &state, bool bCds, bool bCheck, FrameOutcome *pOutcome);
+
+/* The bits that finish a write's byte broken off after one of the frame steps iFirstSent..iLastSent
+ * (any of them may have been the last to reach the slave), chosen so that however many of them the
+ * slave has, the byte's CRC fails and the slave commits nothing. Empty when the slave cannot be inside
+ * the byte. */
+std::vector<bool> vecFinishingBits(uint8_t ucData, int iFirstSent, int iLastSent);
 
 /* Leaves no frame running: a later cycle must never finish a frame its caller gave up. */
 void vAbandonFrame(TransferState &state);

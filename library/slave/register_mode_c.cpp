@@ -40,6 +40,40 @@ BissEnum BissClass::eModCWaitCycles(uint32_t ulCount)
     return BISS_OK;
 }
 
+// Cycles carrying the given control bits, each started once the master is free and waited for until
+// it has ended (the status register's end of transmission).
+BissEnum BissClass::eSteppedCycles(const std::vector<bool> &vecBits)
+{
+    const tarnbus::MasterRegisterMap &map = tarnbus::mapFor(eMasterVersion);
+    auto eAwait = [this](uint8_t ucAddress, uint8_t ucMask, uint8_t ucWanted) {
+        bool bLate = false;
+        const BissEnum eResult = eWaitFor(
+            [&](PollEnum *pePoll) {
+                uint8_t ucValue = 0;
+                const BissEnum eRead = eReadMaster(ucAddress, &ucValue);
+                *pePoll = (ucValue & ucMask) == ucWanted ? POLL_DONE : POLL_WAITING;
+                return eRead;
+            },
+            tarnbus::ullTickMs(), &bLate, false);
+        return eResult == BISS_OK && bLate ? BISS_TIMEOUT : eResult;
+    };
+    for (const bool bBit : vecBits) {
+        uint8_t ucCommand = bBit ? tarnbus::CMD_BIT_1 : tarnbus::CMD_BIT_0;
+        if (eMasterVersion == MASTER_VERSION_1)
+            ucCommand |= tarnbus::COMMAND_V1_SINGLE;
+        BissEnum eResult = eAwait(map.ucStatus, tarnbus::EOT_BIT, tarnbus::EOT_BIT);
+        if (eResult == BISS_OK)
+            eResult = eWriteMaster(map.ucInstruction, ucCommand, 0xFFFFFFFF);
+        if (eResult == BISS_OK)
+            eResult = eAwait(map.ucInstruction, 0xFF, 0); // taken
+        if (eResult == BISS_OK)
+            eResult = eAwait(map.ucStatus, tarnbus::EOT_BIT, tarnbus::EOT_BIT);
+        if (eResult != BISS_OK)
+            return eResult;
+    }
+    return BISS_OK;
+}
+
 // Bad arguments are refused before anything reaches the adapter: a cut-down id, address or count would
 // reach another slave or register.
 BissEnum BissClass::eCheckModCArguments(uint32_t ulSlaveId, uint32_t ulAddress, const uint32_t *pulCount,
@@ -106,6 +140,11 @@ BissEnum BissClass::eModCTransfer(uint32_t ulSelector, uint32_t ulSlaveId, uint3
     auto eCancel = [&](BissEnum eOutcome) {
         eWriteData(nullptr, nullptr, &pRequest);
         tarnbus::vAbandonFrame(*pTransferState);
+        // A write broken off inside its byte: the bits that follow must never complete it.
+        if (bWrite && eOutcome != BISS_OK) {
+            const int iLast = pTransferState->ucFrameStep - 1;
+            eSteppedCycles(tarnbus::vecFinishingBits(pTransferState->ucWriteByte, iLast - 1, iLast));
+        }
         return eOutcome;
     };
     if (eResult != BISS_OK)

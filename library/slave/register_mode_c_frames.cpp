@@ -21,7 +21,6 @@ namespace {
 
 constexpr unsigned IDLE_CYCLES_AFTER_ERROR = 14; // the slave's control channel falls idle
 constexpr uint8_t STEP_START_BIT = 19;           // its answer is the slave's start bit
-constexpr uint8_t STEP_DATA_START = 18;          // the slave enters the data phase of a write
 constexpr uint8_t STEP_LAST_DATA_BIT = 26;       // a write's CRC goes out only after the data echoes
 constexpr uint8_t STEP_CHAINED_READ_END = 31;    // a chained read goes on after its CRC check
 
@@ -37,68 +36,6 @@ bool bStretchEndsAt(const TransferState &state, uint8_t ucStep)
     return state.ucMoreRegisters && ucStep == STEP_CHAINED_READ_END;
 }
 constexpr unsigned WORD_BITS = 12; // the data byte and its CRC-4
-const std::string CRC4_GENERATOR = "11001";
-
-// The twelve bits a write sends for its byte, as they go on the line: the data most significant bit
-// first, then the CRC complemented.
-std::vector<bool> vecWireWord(uint8_t ucData)
-{
-    std::string strData(8, '0');
-    for (unsigned k = 0; k < 8; ++k)
-        strData[k] = (ucData >> k) & 1 ? '1' : '0';
-    const std::string strCrc = BissClass::strCrcGen(strData, CRC4_GENERATOR);
-    std::vector<bool> vec;
-    for (int k = 7; k >= 0; --k)
-        vec.push_back((ucData >> k) & 1);
-    for (int i = 3; i >= 0; --i)
-        vec.push_back(strCrc[static_cast<size_t>(i)] != '1');
-    return vec;
-}
-
-// Whether a slave that received these twelve bits would take them as a byte with its CRC.
-bool bWordCommits(const std::vector<bool> &vecWord)
-{
-    std::string strData(8, '0');
-    for (unsigned k = 0; k < 8; ++k)
-        strData[k] = vecWord[7 - k] ? '1' : '0';
-    const std::string strCrc = BissClass::strCrcGen(strData, CRC4_GENERATOR);
-    for (unsigned i = 0; i < 4; ++i)
-        if (vecWord[8 + i] == (strCrc[3 - i] == '1'))
-            return false;
-    return true;
-}
-
-// The bits that finish a write's byte broken off after some step between ucFirst and ucLast (either may
-// or may not have reached the slave) such that, however many of them the slave has, its CRC fails.
-// Empty when the slave cannot be inside the byte.
-std::vector<bool> vecFinishingBits(uint8_t ucData, int iFirstSent, int iLastSent)
-{
-    const std::vector<bool> vecWord = vecWireWord(ucData);
-    std::vector<unsigned> vecHave; // data-word bits the slave may hold
-    for (int t = std::max(iFirstSent, int(STEP_DATA_START)); t <= iLastSent; ++t) {
-        const int j = t - STEP_DATA_START;
-        if (j < int(WORD_BITS))
-            vecHave.push_back(static_cast<unsigned>(j));
-    }
-    if (vecHave.empty())
-        return {};
-    const unsigned uiLength = WORD_BITS - vecHave.front();
-    for (uint32_t ulBits = 0; ulBits < (1u << uiLength); ++ulBits) {
-        const bool bFails = std::all_of(vecHave.begin(), vecHave.end(), [&](unsigned j) {
-            std::vector<bool> vecGot(vecWord.begin(), vecWord.begin() + j);
-            for (unsigned i = 0; vecGot.size() < WORD_BITS; ++i)
-                vecGot.push_back((ulBits >> i) & 1);
-            return !bWordCommits(vecGot);
-        });
-        if (bFails) {
-            std::vector<bool> vec;
-            for (unsigned i = 0; i < uiLength; ++i)
-                vec.push_back((ulBits >> i) & 1);
-            return vec;
-        }
-    }
-    return {}; // never: a pattern always exists for these lengths
-}
 
 } // namespace
 

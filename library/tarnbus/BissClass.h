@@ -149,6 +149,7 @@ private:
     BissEnum eModCTransfer(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress, uint32_t *pulCount,
                            uint8_t *pucData, bool bWrite);
     BissEnum eModCWaitCycles(uint32_t ulCount);
+    BissEnum eSteppedCycles(const std::vector<bool> &vecBits);
     /* Register mode C on a batching transport (register_mode_c_frames.cpp): the frames ride on batched
      * cycles, gathered into stretches whose bits do not depend on the slave's answers. */
     struct BrokenWrite { /* where a failed write frame may have left the slave */

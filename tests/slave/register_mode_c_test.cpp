@@ -339,6 +339,37 @@ TEST_F(RegisterModeCTest, WriteBrokenOffInItsDataPhaseNeverLeavesAValueNobodyWro
     }
 }
 
+// The slave's echo of data bit 4 of 0x3C comes back wrong: the write fails there, on the USB adapter
+// and on the parallel port, and the bits that follow never let the slave commit 0x30 (what idle cycles
+// alone would complete the byte to, with a matching CRC).
+TEST_F(RegisterModeCTest, WriteThatFailsInItsByteCommitsNothing)
+{
+    for (uint32_t ulKind : {uint32_t(INTERFACE_USB), uint32_t(INTERFACE_LPT1)}) {
+        SCOPED_TRACE(ulKind);
+        tbsim_reset_default();
+        tbsim_set_port(0x378, 1);
+        const uint32_t h = ulOpen(ulKind, BISS_OK, ulKind == INTERFACE_USB ? "" : "0x378");
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 1));
+        ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
+        ASSERT_EQ(BISS_OK, InitBissComm(h));
+        tbsim_slave_set(0, 19, 0x0C);
+        tbsim_set_fault(TBSIM_CONTROL_CDS_FLIP, 1, 22);
+        uint8_t uc = 0x3C;
+        uint32_t ulCount = 1;
+        const int32_t lResult = WriteSlaveRegister(h, 0, 0, 19, &ulCount, &uc, 0xFF);
+        EXPECT_TRUE(lResult == BISS_REGERROR || lResult == BISS_COMM_FAILED) << lResult;
+        tbsim_set_fault(TBSIM_CONTROL_CDS_FLIP, 0, 0);
+        uint32_t ulScd = 0, ulMcd = 0;
+        bool bValid = false;
+        for (int i = 0; i < 20; ++i)
+            ReadSens(h, &ulScd, &ulMcd, &bValid);
+        EXPECT_EQ(0x0C, tbsim_slave_get(0, 19));
+        vCloseAll();
+    }
+}
+
 TEST_F(RegisterModeCTest, ReadBrokenOffMidFrameIsNotFinishedByTheNextOne)
 {
     const uint32_t h = ulOpenModeC();
