@@ -70,7 +70,7 @@ BissEnum BissClass::eModCReadyWait()
 
 BissEnum BissClass::eModCIdleCycles(const std::vector<bool> &vecBits)
 {
-    const unsigned uiPolls = uiPollsFor(ulMcE6Low5);
+    const unsigned uiPolls = std::max(uiPollsFor(ulMcE6Low5), uiFramePolls);
     std::vector<CycleAnswers> vecAnswers(vecBits.size() + IDLE_CYCLES_AFTER_ERROR);
     for (size_t i = 0; i < vecAnswers.size(); ++i)
         vQueueCycle(i < vecBits.size() && vecBits[i] ? CMD_BIT_1 : CMD_BIT_0, uiPolls, vecAnswers[i],
@@ -111,10 +111,14 @@ BissEnum BissClass::eModCRegisterFrame(uint8_t ucMode, uint8_t ucSlaveId, uint8_
     TransferState &state = *pTransferState;
     vStartFrame(state, ucMode, ucSlaveId, ucAddress, ucData, bNextRegister);
     state.ucMoreRegisters = bChained ? 1 : 0;
-    const unsigned uiPolls = uiPollsFor(ulMcE6Low5);
-    const size_t uiStretchMax = std::max(1u, pAdapter->uiAccessesPerExchange() / (6 + uiPolls));
     *pBroken = BrokenWrite{ucMode == FRAME_WRITE, ucData, -1, -1};
     while (state.ucFrameMode != FRAME_IDLE) {
+        // Until the line's pace is known (uiFramePolls 0) a stretch is one cycle, whose polls show how
+        // long a cycle takes: the stretches after it poll that long and half again, so that no cycle is
+        // cut short by the next one's command.
+        const unsigned uiPolls = std::max(uiPollsFor(ulMcE6Low5), uiFramePolls);
+        const size_t uiStretchMax =
+            uiFramePolls == 0 ? 1 : std::max(1u, pAdapter->uiAccessesPerExchange() / (4 + uiPolls));
         // The stretch: the frame's commands as far as none depends on an answer still to come.
         TransferState probe = state;
         std::vector<uint8_t> vecCommands;
@@ -144,10 +148,10 @@ BissEnum BissClass::eModCRegisterFrame(uint8_t ucMode, uint8_t ucSlaveId, uint8_
         for (size_t i = 0; i < vecAnswers.size(); ++i) {
             CycleAnswers &answers = vecAnswers[i];
             state.ucLastCommand = ucFrameCommand(state, CMD_START_BIT_0); // the command queued for it
+            unsigned uiWaited = 0;
             if (!bCycleEnded(answers)) {
                 // Only the stretch's last cycle can be waited for: a later command has cut this one
                 // short, and the frame's bits are no longer what the slave got.
-                unsigned uiWaited = 0;
                 if (i + 1 < vecAnswers.size()) {
                     *pRecord = BissReadSensClass();
                     pRecord->ulError = CYCLE_NOT_VALID;
@@ -158,6 +162,13 @@ BissEnum BissClass::eModCRegisterFrame(uint8_t ucMode, uint8_t ucSlaveId, uint8_
                     pRecord->ulError = CYCLE_TRANSPORT_FAILED;
                     return eResult;
                 }
+            }
+            if (uiFramePolls == 0) {
+                const auto itEnd = std::find_if(answers.vecPolls.begin(), answers.vecPolls.end(),
+                                                [](uint8_t uc) { return uc & EOT_BIT; });
+                const unsigned uiNeeded =
+                    uiWaited + static_cast<unsigned>(itEnd - answers.vecPolls.begin()) + 1;
+                uiFramePolls = std::max(uiPollsFor(ulMcE6Low5), uiNeeded + uiNeeded / 2 + 1);
             }
             vJudgeCycle(answers, pRecord);
             if (ucMode == FRAME_READ && pRecord->ulError == CYCLE_NO_SECOND_DATA)
@@ -173,6 +184,7 @@ BissEnum BissClass::eModCBatched(uint32_t ulSlaveId, uint32_t ulAddress, uint32_
                                  bool bWrite)
 {
     const uint32_t ulCount = *pulCount;
+    uiFramePolls = 0;
     BissEnum eResult = eStopIfFailed();
     if (eResult == BISS_OK)
         eResult = eModCReadyWait();

@@ -213,6 +213,7 @@ private:
     BissReadSensClass lastCycle;
     bool bLastCycleKept = false;
     unsigned uiLastCycleAccesses = 0; /* accesses after its command the last batched cycle took */
+    unsigned uiFramePolls = 0;        /* status polls per frame cycle in this mode-C call; 0 not yet known */
     std::vector<uint8_t> *pvecSensAddresses = nullptr; /* when set, the data-memory addresses read */
     std::vector<ControlResult> vecControlResults;
     /* The pending register request (pending while ulReqCount is not 0). */

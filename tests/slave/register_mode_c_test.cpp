@@ -278,6 +278,21 @@ TEST_F(RegisterModeCTest, ChainedWriteStopsAtTheFirstFailureAndCountsTheRegister
     EXPECT_EQ(BISS_REGERROR, ReadSlaveRegister(h, 0, 0, 16, &ulCount, vec.data()));
 }
 
+// A line whose cycles last far longer than the configured polls: frames take longer, never fail.
+TEST_F(RegisterModeCTest, ASlowLineSlowsTheFramesDownAndNeverBreaksThem)
+{
+    const uint32_t h = ulOpenModeC();
+    tbsim_set_fault(TBSIM_SLOW_LINE, 1, 50);
+    Bytes vec(4, 0xEE);
+    uint32_t ulCount = 4;
+    ASSERT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, 32, &ulCount, vec.data()));
+    EXPECT_EQ(encoder(32, 4), vec);
+    Bytes vecNew{0x5A};
+    ulCount = 1;
+    ASSERT_EQ(BISS_OK, WriteSlaveRegister(h, 0, 0, 3, &ulCount, vecNew.data(), 0xFF));
+    EXPECT_EQ(vecNew, encoder(3, 1));
+}
+
 TEST_F(RegisterModeCTest, SlaveNeverReadyTimesOut)
 {
     const uint32_t h = ulOpenModeC();
@@ -380,7 +395,8 @@ TEST_F(RegisterModeCTest, ReadBrokenOffMidFrameIsNotFinishedByTheNextOne)
     // A device read fails in the header of register 0x20's frame, after the slave's ready wait.
     tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, 1);
     EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadSlaveRegister(h, 0, 0, 0x20, &ulCount, &uc));
-    EXPECT_EQ(20u + 14u, frameCommands().size()) << "the bits up to the start-bit slot, then idle cycles";
+    EXPECT_EQ(1u + 14u, frameCommands().size())
+        << "the frame's first bit (its own exchange), then idle cycles";
     tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 0, 0);
     tbsim_clear_logs();
 
