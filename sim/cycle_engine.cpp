@@ -81,7 +81,8 @@ unsigned CycleEngine::duration() const
     // Bits 3..0 set the BiSS clock divider, bit 4 slows it down tenfold: a cycle lasts that many
     // register accesses.
     const uint8_t clock = m_regs[kClockRegister];
-    return (clock & 0x0F) * ((clock & 0x10) ? 10u : 1u);
+    const unsigned slow = m_faults.on(TBSIM_SLOW_LINE) ? m_faults.arg(TBSIM_SLOW_LINE) : 0;
+    return (clock & 0x0F) * ((clock & 0x10) ? 10u : 1u) + slow;
 }
 
 bool CycleEngine::instruction(uint8_t value)

@@ -37,6 +37,7 @@ constexpr const char *kFaultNames[TBSIM_FAULT_COUNT] = {
     "cycle_never_ends",
     "slave_absent",
     "port_access_lost",
+    "slow_line",
 };
 
 void putText(std::array<uint8_t, kSlaveRegisters> &regs, unsigned address, const char *text)

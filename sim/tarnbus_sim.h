@@ -87,6 +87,8 @@ typedef enum tbsim_fault {
     TBSIM_PORT_ACCESS_LOST = 25,    /* after arg more port driver calls (reads and writes), one call is
                                         lost on the parallel port: a write never arrives, a read finds
                                         nobody (0xFF); then the fault goes off */
+    TBSIM_SLOW_LINE = 26,           /* every sensor cycle lasts arg register accesses more than the
+                                         clock setting gives (a long line, a slow slave) */
     TBSIM_FAULT_COUNT
 } tbsim_fault;
 TBSIM_EXPORT void tbsim_set_fault(tbsim_fault fault, int on, uint32_t arg);

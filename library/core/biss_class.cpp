@@ -106,7 +106,7 @@ BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
         if (!bCheckUSB())
             return BISS_INTERFACE_NOT_FOU;
         if (!pUsbAdapter) {
-            pUsbAdapter = std::make_unique<UsbAdapterClass>(static_cast<uint8_t>(ulMcE5LowBits));
+            pUsbAdapter = std::make_unique<UsbAdapterClass>();
             pUsbAdapter->bOpen(); // a failed opening shows in the communication test below
         }
         pAdapter = pUsbAdapter.get();
@@ -116,7 +116,7 @@ BissEnum BissClass::eSetInterface(InterfaceEnum eKind, std::string strText)
         if (!bCheckSY2D())
             return BISS_INTERFACE_NOT_FOU;
         if (!pUsbAdapter) {
-            pUsbAdapter = std::make_unique<UsbAdapterClass>(static_cast<uint8_t>(ulMcE5LowBits));
+            pUsbAdapter = std::make_unique<UsbAdapterClass>();
             pUsbAdapter->bOpenSy2d();
         }
         pAdapter = &SY2D_ADAPTER;

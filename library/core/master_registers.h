@@ -1,6 +1,6 @@
 /* The master chip's registers and bits that the library drives, by chip version. Start-up, register
- * mode B and the transports take their addresses from here; the configuration registers stay with the
- * configuration writer, which is their only user. */
+ * mode B, the sensor cycles and the transports take their addresses from here; the configuration
+ * registers stay with the configuration writer, which is their only user. */
 #ifndef TARNBUS_MASTER_REGISTERS_H
 #define TARNBUS_MASTER_REGISTERS_H
 
@@ -26,6 +26,40 @@ constexpr uint8_t REG_MODB_SLAVE = 0xE5;    /* bits 5..3 slave id; version 1: bi
 
 /* Instructions, whatever the version: the master drops an instruction from its register once taken. */
 constexpr uint8_t INSTRUCTION_STOP = 0x80;
+
+/* Sensor cycles. A version-1 master answers the first status read of a cycle at 0xE0 and takes its
+ * instructions at 0xE1 (MASTER_MAP_V1); everything else of a cycle sits at these addresses. */
+constexpr uint8_t REG_CYCLE_STATUS = 0xF0;      /* the status bits below, end of transmission in bit 0 */
+constexpr uint8_t REG_SLAVE_VALID_LOW = 0xF1;   /* per-slave valid bits of slaves 0..3 (even bits) */
+constexpr uint8_t REG_SLAVE_VALID_HIGH = 0xF2;  /* the same for slaves 4..7 */
+constexpr uint8_t REG_CDS = 0xF3;               /* the control channel (bits below) */
+constexpr uint8_t REG_CYCLE_INSTRUCTION = 0xF4; /* the cycle commands below */
+constexpr uint8_t REG_READY_V1 = 0xE0;          /* version 1: bit 6 = ready for a command */
+constexpr uint8_t READY_V1 = 0x40;
+constexpr uint8_t DATA_MEMORY_SECOND = 0x40; /* each slave's second word: 8 bytes from 0x40 + 8·s */
+constexpr unsigned DATA_MEMORY_SIZE = 0x80;  /* the data memory, addresses 0..0x7F */
+
+/* Status bits of a cycle (REG_CYCLE_STATUS). */
+constexpr uint8_t CYCLE_SECOND_WORDS = 0x02; /* second data words came */
+constexpr uint8_t CYCLE_FIRST_VALID = 0x10;  /* every first data word is valid */
+constexpr uint8_t CYCLE_SECOND_VALID = 0x20; /* every second data word is valid */
+constexpr uint8_t CYCLE_VALID = 0x40;        /* the cycle ran with the slaves' start bit */
+constexpr uint8_t CYCLE_VALID_V1 = 0x04;     /* version 1, first status read: the same */
+
+/* The control channel (REG_CDS). */
+constexpr uint8_t CDS_READY = 0x80; /* the slave's control channel is ready for a frame */
+constexpr uint8_t CDS_HIGH = 0x40;  /* the CDS bit the slave answered the last cycle with */
+
+/* Cycle commands and instructions. */
+constexpr uint8_t CMD_BIT_1 = 2;                 /* one cycle carrying the control bit 1 */
+constexpr uint8_t CMD_BIT_0 = 4;                 /* one cycle carrying the control bit 0: the idle cycle */
+constexpr uint8_t CMD_START_BIT_0 = 6;           /* a 0 where the slave's start bit is awaited */
+constexpr uint8_t INSTRUCTION_AUTO = 0x01;       /* cycles one after the other until stopped */
+constexpr uint8_t INSTRUCTION_SAMPLE_CDS = 0x20; /* latch the CDS level, no cycle */
+constexpr uint8_t INSTRUCTION_HOLD = 0x41;       /* automatic cycles pause while the data are read */
+constexpr uint8_t COMMAND_V1_CDS = 0x20;         /* version 1: answer the slave's CDS request */
+constexpr uint8_t COMMAND_V1_SINGLE = 0x02;      /* version 1: or-ed in for one cycle */
+constexpr uint8_t COMMAND_V1_AUTO = 0x01;        /* version 1: or-ed in for automatic cycles */
 
 /* What changes with the version. A master whose version is not known yet is driven as version 2. */
 struct MasterRegisterMap {

@@ -1,5 +1,5 @@
-/* State of the sensor cycles and of the register control frame. One record sits behind every
- * BissClass object and one more belongs to the USB adapter object. */
+/* State of the sensor cycles and of the register control frame: one record behind every BissClass
+ * object, whatever the transport. */
 #ifndef TARNBUS_TRANSFER_STATE_H
 #define TARNBUS_TRANSFER_STATE_H
 
@@ -14,6 +14,8 @@ struct TransferState {
     uint8_t ucLastCommand = 0; /* the cycle command last written to the instruction register */
     uint32_t ulCycleState = 0; /* 0 nothing started, 1 command written, 2 command taken */
     bool bAutoCycles = false;  /* the master runs cycles on its own; the instruction register is left alone */
+    bool bStopBeforeCycle = false; /* a cycle failed or ran late: stop the master before the next one */
+    uint8_t ucLastCds = 0;         /* the control-channel register as the last batched cycle read it */
 
     /* Control frame in progress. */
     uint8_t ucFrameMode = 0; /* 0 idle, 1 register read, 2 register write */
@@ -21,6 +23,7 @@ struct TransferState {
     uint8_t ucFrameSlaveId = 0;
     uint8_t ucFrameAddress = 0;
     uint8_t ucShiftData = 0;     /* the byte being written, or the byte read so far */
+    uint8_t ucWriteByte = 0;     /* the byte of the write frame as it started */
     uint8_t ucExpectedCds = 0;   /* the CDS level the slave owes for the step just sent */
     uint8_t ucMoreRegisters = 0; /* another register follows in the same frame */
     uint8_t ucStartRetries = 0;  /* idle cycles spent waiting for the slave's start bit */

@@ -1,12 +1,12 @@
 #include "usb_adapter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 
 #include "master_registers.h"
 #include "platform/trace.h"
-#include "transfer_state.h"
 
 namespace {
 
@@ -33,11 +33,13 @@ constexpr uint8_t LATENCY_MS = 16;
 
 } // namespace
 
-UsbAdapterClass::UsbAdapterClass(uint8_t ucE5LowBits)
-    : pTransferState(std::make_unique<TransferState>()), ucE5LowBits(ucE5LowBits)
+// Bytes of one access's frame, and of its answer.
+constexpr size_t FRAME_BYTES = 12;
+constexpr size_t ANSWER_BYTES = 3;
+
+UsbAdapterClass::UsbAdapterClass()
 {
-    for (auto &vecQueue : avecQueue)
-        vecQueue.reserve(64);
+    vecSend.reserve(64);
 }
 
 UsbAdapterClass::~UsbAdapterClass()
@@ -113,13 +115,8 @@ bool UsbAdapterClass::bConfigure()
     bOutOfStep = false;
     bRxSuspect = false;
     iFrameRegister = -1;
-    for (unsigned q = 0; q < QUEUE_COUNT; ++q) {
-        avecQueue[q].clear();
-        if (!abQueueClean[q]) {
-            apSendBuffer[q].reset();
-            abQueueClean[q] = true;
-        }
-    }
+    vecBatch.clear();
+    eBatchResult = BISS_OK;
     if (!bCallOk("FT_SetLatencyTimer", pDriver->pSetLatencyTimer(hDevice, LATENCY_MS)))
         return false;
     if (!bCallOk("FT_SetBitMode", pDriver->pSetBitMode(hDevice, 0x00, FT_BITMODE_RESET)))
@@ -158,21 +155,27 @@ bool UsbAdapterClass::bOpenSy2d()
     return lSy2dHandle >= 0;
 }
 
-void UsbAdapterClass::vAddCommand(uint8_t ucByte, unsigned uiQueue)
+void UsbAdapterClass::vAddSelect(std::vector<uint8_t> &vecBytes) const
 {
-    avecQueue[uiQueue].push_back(ucByte);
+    vecBytes.insert(vecBytes.end(), {MPSSE_SET_LOW, GPIO_SELECTED, GPIO_DIRECTION});
 }
 
-void UsbAdapterClass::vAddSelect(unsigned uiQueue)
+void UsbAdapterClass::vAddDeselect(std::vector<uint8_t> &vecBytes) const
 {
-    auto &q = avecQueue[uiQueue];
-    q.insert(q.end(), {MPSSE_SET_LOW, GPIO_SELECTED, GPIO_DIRECTION});
+    vecBytes.insert(vecBytes.end(), {MPSSE_SET_LOW, GPIO_IDLE, GPIO_DIRECTION});
 }
 
-void UsbAdapterClass::vAddDeselect(unsigned uiQueue)
+void UsbAdapterClass::vAddFrame(std::vector<uint8_t> &vecBytes, bool bRead, uint8_t ucAddress,
+                                uint8_t ucData) const
 {
-    auto &q = avecQueue[uiQueue];
-    q.insert(q.end(), {MPSSE_SET_LOW, GPIO_IDLE, GPIO_DIRECTION});
+    vAddSelect(vecBytes);
+    if (bRead)
+        vecBytes.insert(vecBytes.end(), {MPSSE_BYTES_OUT_IN, uint8_t(0x02), uint8_t(0x00), SPI_READ,
+                                         ucAddress, uint8_t(0x00)});
+    else
+        vecBytes.insert(vecBytes.end(),
+                        {MPSSE_BYTES_OUT, uint8_t(0x02), uint8_t(0x00), SPI_WRITE, ucAddress, ucData});
+    vAddDeselect(vecBytes);
 }
 
 bool UsbAdapterClass::bWriteDevice(const uint8_t *pucBytes, size_t uiCount)
@@ -199,9 +202,7 @@ bool UsbAdapterClass::bSetUpEngine()
     static const uint8_t aucSetup[] = {
         MPSSE_SET_LOW, GPIO_IDLE,     GPIO_DIRECTION, MPSSE_SET_HIGH, 0x00,
         0x0A,          MPSSE_DIVISOR, 0x00,           0x00,           MPSSE_LOOPBACK_OFF};
-    vDropPrepared(0);
-    avecQueue[0].assign(std::begin(aucSetup), std::end(aucSetup));
-    return bSendQueue(true, 0);
+    return bWriteDevice(aucSetup, sizeof aucSetup);
 }
 
 bool UsbAdapterClass::bResetEngine()
@@ -260,34 +261,6 @@ bool UsbAdapterClass::bBackInStep()
     return false;
 }
 
-bool UsbAdapterClass::bSendQueue(bool bDiscard, unsigned uiQueue)
-{
-    auto &q = avecQueue[uiQueue];
-    auto &pBuffer = apSendBuffer[uiQueue];
-    if (!pBuffer && bDiscard) {
-        // A one-off sequence goes out straight from the queue: the device copies it before returning.
-        bool bOk = bWriteDevice(q.data(), q.size());
-        q.clear();
-        abQueueClean[uiQueue] = true;
-        return bOk;
-    }
-    if (!pBuffer) {
-        pBuffer = std::make_unique<uint8_t[]>(q.size() ? q.size() : 1);
-        std::memcpy(pBuffer.get(), q.data(), q.size());
-        auiSendBufferSize[uiQueue] = q.size();
-    }
-    // A prepared buffer goes out as it was made; its length is the one recorded with it.
-    size_t uiCount = auiSendBufferSize[uiQueue];
-    if (bDiscard) {
-        q.clear();
-        abQueueClean[uiQueue] = true;
-    }
-    bool bOk = bWriteDevice(pBuffer.get(), uiCount);
-    if (bDiscard)
-        pBuffer.reset();
-    return bOk;
-}
-
 bool UsbAdapterClass::bPurgeRx()
 {
     if (!hDevice || !pDriver)
@@ -295,26 +268,14 @@ bool UsbAdapterClass::bPurgeRx()
     return bCallOk("FT_Purge", pDriver->pPurge(hDevice, FT_PURGE_RX));
 }
 
-void UsbAdapterClass::vDropPrepared(unsigned uiQueue)
-{
-    if (!abQueueClean[uiQueue]) {
-        avecQueue[uiQueue].clear();
-        apSendBuffer[uiQueue].reset();
-        abQueueClean[uiQueue] = true;
-    }
-}
-
 bool UsbAdapterClass::bWriteMaster(uint8_t ucAddress, uint8_t ucData)
 {
     iFrameRegister = ucAddress;
     if (!bBackInStep())
         return false;
-    vDropPrepared(0);
-    vAddSelect(0);
-    auto &q = avecQueue[0];
-    q.insert(q.end(), {MPSSE_BYTES_OUT, uint8_t(0x02), uint8_t(0x00), SPI_WRITE, ucAddress, ucData});
-    vAddDeselect(0);
-    return bSendQueue(true, 0);
+    vecSend.clear();
+    vAddFrame(vecSend, false, ucAddress, ucData);
+    return bWriteDevice(vecSend.data(), vecSend.size());
 }
 
 bool UsbAdapterClass::bReadMaster(uint8_t ucAddress, uint8_t *pucData)
@@ -322,19 +283,82 @@ bool UsbAdapterClass::bReadMaster(uint8_t ucAddress, uint8_t *pucData)
     iFrameRegister = ucAddress;
     if (!bBackInStep())
         return false;
-    vDropPrepared(0);
-    vAddSelect(0);
-    auto &q = avecQueue[0];
-    q.insert(q.end(), {MPSSE_BYTES_OUT_IN, uint8_t(0x02), uint8_t(0x00), SPI_READ, ucAddress, uint8_t(0x00)});
-    vAddDeselect(0);
-    vAddCommand(MPSSE_SEND_IMMEDIATE, 0);
-    if (!bSendQueue(true, 0))
+    vecSend.clear();
+    vAddFrame(vecSend, true, ucAddress, 0);
+    vecSend.push_back(MPSSE_SEND_IMMEDIATE);
+    if (!bWriteDevice(vecSend.data(), vecSend.size()))
         return false;
-    uint8_t aucAnswer[3] = {};
+    uint8_t aucAnswer[ANSWER_BYTES] = {};
     if (!bReadAnswer(aucAnswer, sizeof aucAnswer))
         return false;
     *pucData = aucAnswer[2];
     return true;
+}
+
+void UsbAdapterClass::vQueueWrite(uint8_t ucAddress, uint8_t ucData)
+{
+    if (eBatchResult == BISS_OK)
+        vecBatch.push_back({false, ucAddress, ucData, nullptr});
+}
+
+void UsbAdapterClass::vQueueRead(uint8_t ucAddress, uint8_t *pucInto)
+{
+    if (eBatchResult == BISS_OK)
+        vecBatch.push_back({true, ucAddress, 0, pucInto});
+}
+
+bool UsbAdapterClass::bExchange(size_t uiFirst, size_t uiEnd, std::vector<uint8_t> &vecAnswers)
+{
+    iFrameRegister = vecBatch[uiFirst].ucAddress;
+    if (!bBackInStep())
+        return false;
+    vecSend.clear();
+    size_t uiReads = 0;
+    for (size_t i = uiFirst; i < uiEnd; ++i) {
+        const QueuedAccess &access = vecBatch[i];
+        vAddFrame(vecSend, access.bRead, access.ucAddress, access.ucData);
+        uiReads += access.bRead ? 1 : 0;
+    }
+    if (uiReads == 0)
+        return bWriteDevice(vecSend.data(), vecSend.size());
+    vecSend.push_back(MPSSE_SEND_IMMEDIATE);
+    if (!bWriteDevice(vecSend.data(), vecSend.size()))
+        return false;
+    const size_t uiHave = vecAnswers.size();
+    vecAnswers.resize(uiHave + ANSWER_BYTES * uiReads);
+    return bReadAnswer(vecAnswers.data() + uiHave, ANSWER_BYTES * uiReads);
+}
+
+// Each exchange takes as many whole frames as the transmit buffer holds (one byte is kept for the
+// send-immediate); the answers, three bytes per read, always fit the receive buffer then.
+constexpr size_t FRAMES_PER_EXCHANGE = (UsbAdapterClass::DEVICE_BUFFER_SIZE - 1) / FRAME_BYTES;
+static_assert(FRAMES_PER_EXCHANGE * ANSWER_BYTES <= UsbAdapterClass::DEVICE_BUFFER_SIZE);
+
+unsigned UsbAdapterClass::uiAccessesPerExchange() const
+{
+    return FRAMES_PER_EXCHANGE;
+}
+
+BissEnum UsbAdapterClass::eFlush()
+{
+    BissEnum eResult = eBatchResult;
+    std::vector<uint8_t> vecAnswers;
+    for (size_t i = 0; eResult == BISS_OK && i < vecBatch.size(); i += FRAMES_PER_EXCHANGE) {
+        if (!bExchange(i, std::min(vecBatch.size(), i + FRAMES_PER_EXCHANGE), vecAnswers))
+            eResult = BISS_MASTERCOMM_FAILED;
+    }
+    if (eResult == BISS_OK) {
+        size_t uiAnswer = 0;
+        for (const QueuedAccess &access : vecBatch) {
+            if (access.bRead) {
+                *access.pucInto = vecAnswers[ANSWER_BYTES * uiAnswer + 2];
+                ++uiAnswer;
+            }
+        }
+    }
+    vecBatch.clear();
+    eBatchResult = BISS_OK;
+    return eResult;
 }
 
 bool UsbAdapterClass::bReadAnswer(uint8_t *pucBytes, size_t uiCount)

@@ -4,6 +4,9 @@
 // its start bit, the byte and its CRC. A following register of the same request skips the header.
 #include "control_frame.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "tarnbus/BissClass.h"
 
 namespace tarnbus {
@@ -180,6 +183,71 @@ void vCheckWrite(TransferState &state, uint8_t ucStep, bool bCds, FrameOutcome *
 
 } // namespace
 
+namespace {
+
+constexpr uint8_t STEP_DATA_START = 18; // the slave enters the data phase of a write
+constexpr unsigned WORD_BITS = 12;      // the data byte and its CRC-4
+
+// The twelve bits a write sends for its byte, as they go on the line: the data most significant bit
+// first, then the CRC complemented.
+std::vector<bool> vecWireWord(uint8_t ucData)
+{
+    std::string strData(8, '0');
+    for (unsigned k = 0; k < 8; ++k)
+        strData[k] = (ucData >> k) & 1 ? '1' : '0';
+    const std::string strCrc = BissClass::strCrcGen(strData, CRC4_GENERATOR);
+    std::vector<bool> vec;
+    for (int k = 7; k >= 0; --k)
+        vec.push_back((ucData >> k) & 1);
+    for (int i = 3; i >= 0; --i)
+        vec.push_back(strCrc[static_cast<size_t>(i)] != '1');
+    return vec;
+}
+
+// Whether a slave that received these twelve bits would take them as a byte with its CRC.
+bool bWordCommits(const std::vector<bool> &vecWord)
+{
+    std::string strData(8, '0');
+    for (unsigned k = 0; k < 8; ++k)
+        strData[k] = vecWord[7 - k] ? '1' : '0';
+    const std::string strCrc = BissClass::strCrcGen(strData, CRC4_GENERATOR);
+    for (unsigned i = 0; i < 4; ++i)
+        if (vecWord[8 + i] == (strCrc[3 - i] == '1'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::vector<bool> vecFinishingBits(uint8_t ucData, int iFirstSent, int iLastSent)
+{
+    const std::vector<bool> vecWord = vecWireWord(ucData);
+    std::vector<unsigned> vecHave; // data-word bits the slave may hold
+    for (int t = std::max(iFirstSent, int(STEP_DATA_START)); t <= iLastSent; ++t) {
+        const int j = t - STEP_DATA_START;
+        if (j < int(WORD_BITS))
+            vecHave.push_back(static_cast<unsigned>(j));
+    }
+    if (vecHave.empty())
+        return {};
+    const unsigned uiLength = WORD_BITS - vecHave.front();
+    for (uint32_t ulBits = 0; ulBits < (1u << uiLength); ++ulBits) {
+        const bool bFails = std::all_of(vecHave.begin(), vecHave.end(), [&](unsigned j) {
+            std::vector<bool> vecGot(vecWord.begin(), vecWord.begin() + j);
+            for (unsigned i = 0; vecGot.size() < WORD_BITS; ++i)
+                vecGot.push_back((ulBits >> i) & 1);
+            return !bWordCommits(vecGot);
+        });
+        if (bFails) {
+            std::vector<bool> vec;
+            for (unsigned i = 0; i < uiLength; ++i)
+                vec.push_back((ulBits >> i) & 1);
+            return vec;
+        }
+    }
+    return {}; // never: a pattern always exists for these lengths
+}
+
 void vStartFrame(TransferState &state, uint8_t ucMode, uint8_t ucSlaveId, uint8_t ucAddress, uint8_t ucData,
                  bool bNextRegister)
 {
@@ -187,6 +255,7 @@ void vStartFrame(TransferState &state, uint8_t ucMode, uint8_t ucSlaveId, uint8_
     state.ucFrameSlaveId = ucSlaveId;
     state.ucFrameAddress = ucAddress;
     state.ucShiftData = ucMode == FRAME_WRITE ? ucData : 0;
+    state.ucWriteByte = state.ucShiftData;
     state.ucFrameStep = bNextRegister ? FRAME_STEP_NEXT_REGISTER : 0;
     state.ucStartRetries = 0;
     state.strFrameBits.assign(HEADER_BITS, '0');

@@ -5,24 +5,23 @@
 #define TARNBUS_CONTROL_FRAME_H
 
 #include <cstdint>
+#include <vector>
 
+#include "master_registers.h"
+#include "tarnbus/BissReadSensClass.h"
 #include "transfer_state.h"
 
 namespace tarnbus {
 
-/* Frame modes and the cycle commands that carry the frame bits. */
+/* Frame modes; the cycle commands that carry the frame bits are the master's (master_registers.h). */
 constexpr uint8_t FRAME_IDLE = 0;
 constexpr uint8_t FRAME_READ = 1;
 constexpr uint8_t FRAME_WRITE = 2;
-constexpr uint8_t CMD_BIT_1 = 2;
-constexpr uint8_t CMD_BIT_0 = 4;
-constexpr uint8_t CMD_START_BIT_0 = 6; /* a 0 at the slot where the slave's start bit is awaited */
-constexpr uint8_t CDS_HIGH = 0x40;     /* the CDS bit as it sits in master register 0xF3 */
 
 /* Cycle errors of the frame. */
-constexpr uint32_t FRAME_ERROR_NO_ACK = 7;
-constexpr uint32_t FRAME_ERROR_CRC = 8;
-constexpr uint32_t FRAME_ERROR_NO_START = 9;
+constexpr uint32_t FRAME_ERROR_NO_ACK = CYCLE_NO_ACK;
+constexpr uint32_t FRAME_ERROR_CRC = CYCLE_CRC_FAILED;
+constexpr uint32_t FRAME_ERROR_NO_START = CYCLE_NO_START_BIT;
 
 /* The first step of a register that continues the frame of the one before (no new header). */
 constexpr uint8_t FRAME_STEP_NEXT_REGISTER = 18;
@@ -55,6 +54,12 @@ bool bFrameCdsDue(const TransferState &state);
  * acknowledge, the wait for the slave's start bit, the data and CRC of a read); without it (CDS checks
  * off) only the frame's end is taken. Ends the frame on an error or when its register is done. */
 void vEvaluateFrameCycle(TransferState &state, bool bCds, bool bCheck, FrameOutcome *pOutcome);
+
+/* The bits that finish a write's byte broken off after one of the frame steps iFirstSent..iLastSent
+ * (any of them may have been the last to reach the slave), chosen so that however many of them the
+ * slave has, the byte's CRC fails and the slave commits nothing. Empty when the slave cannot be inside
+ * the byte. */
+std::vector<bool> vecFinishingBits(uint8_t ucData, int iFirstSent, int iLastSent);
 
 /* Leaves no frame running: a later cycle must never finish a frame its caller gave up. */
 void vAbandonFrame(TransferState &state);

@@ -4,49 +4,20 @@
 #include "tarnbus/BissClass.h"
 
 #include "control_frame.h"
+#include "cycle_engine.h"
 #include "master_registers.h"
 #include "platform/clock.h"
 #include "transfer_state.h"
 
-using tarnbus::mapFor;
+using namespace tarnbus;
 
 namespace {
 
 constexpr uint32_t FULL_MASK = 0xFFFFFFFF;
 
-// Registers and instruction values of the cycle path.
-constexpr uint8_t REG_STATUS = 0xF0;      // after the first status read, on every version
-constexpr uint8_t REG_SLAVE_LOW = 0xF1;   // per-slave valid bits of slaves 0..3 (even bits)
-constexpr uint8_t REG_SLAVE_HIGH = 0xF2;  // the same for slaves 4..7
-constexpr uint8_t REG_CDS = 0xF3;         // bit 7: control channel ready, bit 6: CDS
-constexpr uint8_t REG_INSTRUCTION = 0xF4; // the cycle path's own writes after the cycle
-constexpr uint8_t REG_READY_V1 = 0xE0;    // version 1: bit 6 = ready for a command
-constexpr uint8_t CDS_READY = 0x80;
-constexpr uint8_t CDS_LEVEL = 0x40;
-constexpr uint8_t INSTRUCTION_SAMPLE_CDS = 0x20;
-constexpr uint8_t INSTRUCTION_HOLD = 0x41;
-constexpr uint8_t INSTRUCTION_AUTO = 0x01;
-constexpr uint8_t COMMAND_IDLE = 4;      // a cycle with CDM 0
-constexpr uint8_t COMMAND_CDM_ONE = 2;   // a cycle with CDM 1
-constexpr uint8_t COMMAND_V1_CDS = 0x20; // version 1: answer the slave's CDS request
-constexpr uint8_t V1_SINGLE = 2;
-constexpr uint8_t V1_AUTO = 1;
-
 // Cycle start modes (MC_LPT_MODE).
-constexpr uint32_t MODE_SINGLE = 0;
 constexpr uint32_t MODE_AUTO = 1;
 constexpr uint32_t MODE_STOP = 2;
-
-// The per-slave valid bits sit at the even bits of two registers: slaves 0..3, then 4..7.
-uint8_t ucSlaveMask(uint8_t ucLow, uint8_t ucHigh)
-{
-    uint8_t ucMask = 0;
-    for (unsigned i = 0; i < 4; ++i) {
-        ucMask |= static_cast<uint8_t>(((ucLow >> (2 * i)) & 1) << i);
-        ucMask |= static_cast<uint8_t>(((ucHigh >> (2 * i)) & 1) << (i + 4));
-    }
-    return ucMask;
-}
 
 } // namespace
 
@@ -76,10 +47,10 @@ ReadSensEnum BissClass::eStartBissTransferLpt()
             [this](PollEnum *pePoll) {
                 uint8_t ucReady = 0;
                 const BissEnum eRead = eReadMaster(REG_READY_V1, &ucReady);
-                *pePoll = (ucReady & 0x40) ? POLL_DONE : POLL_WAITING;
+                *pePoll = (ucReady & READY_V1) ? POLL_DONE : POLL_WAITING;
                 return eRead;
             },
-            tarnbus::ullTickMs(), &bTimedOut, false);
+            ullTickMs(), &bTimedOut, false);
         if (eResult != BISS_OK)
             return READSENS_MASTER_FAILED;
         if (bTimedOut)
@@ -92,13 +63,13 @@ ReadSensEnum BissClass::eStartBissTransferLpt()
         if (bVersion1) {
             c = state.bCdsRequest ? COMMAND_V1_CDS : 0;
         } else {
-            c = COMMAND_IDLE;
+            c = CMD_BIT_0;
             if (state.bCdsRequest) {
                 uint8_t ucCds = 0;
                 if (eReadMaster(REG_CDS, &ucCds) != BISS_OK)
                     return READSENS_MASTER_FAILED;
                 if (ucCds & CDS_READY) {
-                    c = COMMAND_CDM_ONE;
+                    c = CMD_BIT_1;
                     state.bCdsRequest = false;
                 }
             }
@@ -115,17 +86,16 @@ ReadSensEnum BissClass::eStartBissTransferLpt()
             bHold = !(ucCds & CDS_READY);
         }
         if (bHold) {
-            c = COMMAND_IDLE;
+            c = CMD_BIT_0;
         } else {
             // The 0 at the slave's start-bit slot: marked as such where the master can tell (revision
             // not 0), a plain 0 when the CDS checks are off in a write.
             uint8_t ucStep19Zero;
-            if (state.ucFrameMode == tarnbus::FRAME_WRITE)
-                ucStep19Zero = !abMcData1FlagA[0] && ucMasterRevision != 0 ? tarnbus::CMD_START_BIT_0
-                                                                           : tarnbus::CMD_BIT_0;
+            if (state.ucFrameMode == FRAME_WRITE)
+                ucStep19Zero = !abMcData1FlagA[0] && ucMasterRevision != 0 ? CMD_START_BIT_0 : CMD_BIT_0;
             else
-                ucStep19Zero = ucMasterRevision != 0 ? tarnbus::CMD_START_BIT_0 : tarnbus::CMD_BIT_1;
-            c = tarnbus::ucFrameCommand(state, ucStep19Zero);
+                ucStep19Zero = ucMasterRevision != 0 ? CMD_START_BIT_0 : CMD_BIT_1;
+            c = ucFrameCommand(state, ucStep19Zero);
         }
     }
 
@@ -136,7 +106,7 @@ ReadSensEnum BissClass::eStartBissTransferLpt()
     }
     uint8_t ucWrite = 0;
     if (bVersion1)
-        ucWrite = static_cast<uint8_t>(c | (m == MODE_AUTO ? V1_AUTO : V1_SINGLE));
+        ucWrite = static_cast<uint8_t>(c | (m == MODE_AUTO ? COMMAND_V1_AUTO : COMMAND_V1_SINGLE));
     else
         ucWrite = m == MODE_AUTO ? INSTRUCTION_AUTO : c;
     if (eWriteMaster(ucInstruction, ucWrite, FULL_MASK) != BISS_OK)
@@ -169,9 +139,9 @@ BissEnum BissClass::eReadStatusLpt(bool *pbDone)
     uint8_t ucStatus = 0;
     if ((eResult = eReadMaster(mapFor(eMasterVersion).ucStatus, &ucStatus)) != BISS_OK)
         return eResult;
-    if (!abMcData1FlagA[0] && (ucStatus & 0x02) && state.ucLastCommand != COMMAND_CDM_ONE)
+    if (!abMcData1FlagA[0] && (ucStatus & CYCLE_SECOND_WORDS) && state.ucLastCommand != CMD_BIT_1)
         state.bCdsRequest = true;
-    if (ucStatus & 0x01)
+    if (ucStatus & EOT_BIT)
         *pbDone = true;
     return BISS_OK;
 }
@@ -190,8 +160,8 @@ BissEnum BissClass::eReadDataLpt(BissReadSensClass *pRecord)
     if ((eResult = eReadMaster(mapFor(eMasterVersion).ucStatus, &ucStatus)) != BISS_OK)
         return eResult;
     pRecord->ucStatus = ucStatus;
-    if (!(ucStatus & (bVersion1 ? 0x04 : 0x40))) {
-        pRecord->ulError = 4;
+    if (!(ucStatus & (bVersion1 ? CYCLE_VALID_V1 : CYCLE_VALID))) {
+        pRecord->ulError = CYCLE_NOT_VALID;
         return BISS_OK;
     }
 
@@ -207,24 +177,26 @@ BissEnum BissClass::eReadDataLpt(BissReadSensClass *pRecord)
         // The slave's answer bit of a control frame: sampled here and judged by the frame machine
         // (acknowledge, start bit with its retries, data and CRC bits).
         const bool bRead = state.ucFrameMode == 1;
-        const bool bDirect = ucMasterRevision == 1 || (bRead && (n == 18 || n == 21) && (ucStatus & 0x02)) ||
-                             (!bRead && (n == 18 || (n == 20 && state.ucLastCommand == COMMAND_IDLE)));
+        const bool bDirect = ucMasterRevision == 1 ||
+                             (bRead && (n == 18 || n == 21) && (ucStatus & CYCLE_SECOND_WORDS)) ||
+                             (!bRead && (n == 18 || (n == 20 && state.ucLastCommand == CMD_BIT_0)));
         uint8_t ucCds = 0;
         if (bDirect) {
             eResult = eReadMaster(REG_CDS, &ucCds);
-        } else if ((eResult = eWriteMaster(REG_INSTRUCTION, INSTRUCTION_SAMPLE_CDS, FULL_MASK)) == BISS_OK &&
+        } else if ((eResult = eWriteMaster(REG_CYCLE_INSTRUCTION, INSTRUCTION_SAMPLE_CDS, FULL_MASK)) ==
+                       BISS_OK &&
                    (eResult = eReadMaster(REG_CDS, &ucCds)) == BISS_OK) {
-            eResult = eWriteMaster(REG_INSTRUCTION, 0, FULL_MASK);
+            eResult = eWriteMaster(REG_CYCLE_INSTRUCTION, 0, FULL_MASK);
         }
         if (eResult != BISS_OK)
             return eResult;
-        bCds = (ucCds & CDS_LEVEL) != 0;
+        bCds = (ucCds & CDS_HIGH) != 0;
         bCheck = true;
     }
     // The frame machine takes the answer; a frame ends here with its register or with an error.
-    if (state.ucFrameMode != tarnbus::FRAME_IDLE) {
-        tarnbus::FrameOutcome outcome;
-        tarnbus::vEvaluateFrameCycle(state, bCds, bCheck, &outcome);
+    if (state.ucFrameMode != FRAME_IDLE) {
+        FrameOutcome outcome;
+        vEvaluateFrameCycle(state, bCds, bCheck, &outcome);
         if (outcome.ulError != 0) {
             pRecord->ulError = outcome.ulError;
             pRecord->ucFailStep = outcome.ucFailStep;
@@ -237,39 +209,29 @@ BissEnum BissClass::eReadDataLpt(BissReadSensClass *pRecord)
     }
 
     uint8_t st = 0;
-    if ((eResult = eReadMaster(REG_STATUS, &st)) != BISS_OK)
+    if ((eResult = eReadMaster(REG_CYCLE_STATUS, &st)) != BISS_OK)
         return eResult;
-    if (!(st & 0x40)) {
-        pRecord->ulError = 4;
+    if (!(st & CYCLE_VALID)) {
+        pRecord->ulError = CYCLE_NOT_VALID;
         return BISS_OK;
     }
     if (ulMcLptMode == MODE_AUTO)
         state.bAutoCycles = true;
     uint8_t ucLow = 0, ucHigh = 0;
-    if ((eResult = eReadMaster(REG_SLAVE_LOW, &ucLow)) != BISS_OK ||
-        (eResult = eReadMaster(REG_SLAVE_HIGH, &ucHigh)) != BISS_OK)
+    if ((eResult = eReadMaster(REG_SLAVE_VALID_LOW, &ucLow)) != BISS_OK ||
+        (eResult = eReadMaster(REG_SLAVE_VALID_HIGH, &ucHigh)) != BISS_OK)
         return eResult;
-    const uint8_t ucMask = ucSlaveMask(ucLow, ucHigh);
-    if (st & 0x10) {
-        pRecord->ucValidMask = 0xFF;
-    } else {
-        pRecord->ucValidMask = ucMask;
-        pRecord->ulError = 5;
-    }
-    pRecord->ucMcdValidMask = (st & 0x20) ? 0xFF : ucMask;
-    if ((st & 0x02) && !(st & 0x20)) {
-        pRecord->ulError = 6;
+    const uint8_t ucMask = ucSlaveValidMask(ucLow, ucHigh);
+    if (!bTakeCycleStatus(st, ucMask, pRecord))
         return BISS_OK;
-    }
-    pRecord->bStatusFlag = (st & 0x02) ? 1 : 0;
 
     // While the master runs cycles by itself it holds its data memory during the read.
     if (state.bAutoCycles &&
-        (eResult = eWriteMaster(REG_INSTRUCTION, INSTRUCTION_HOLD, FULL_MASK)) != BISS_OK)
+        (eResult = eWriteMaster(REG_CYCLE_INSTRUCTION, INSTRUCTION_HOLD, FULL_MASK)) != BISS_OK)
         return eResult;
     if ((eResult = eExtractSensData(pRecord, nullptr)) != BISS_OK)
         return eResult;
     if (state.bAutoCycles)
-        return eWriteMaster(REG_INSTRUCTION, INSTRUCTION_AUTO, FULL_MASK);
+        return eWriteMaster(REG_CYCLE_INSTRUCTION, INSTRUCTION_AUTO, FULL_MASK);
     return BISS_OK;
 }

@@ -129,10 +129,14 @@ BissEnum BissClass::eMakeDataLists(READDATA1 **ppScd, READDATA5 **ppMcd, READDAT
     std::vector<BissReadSensClass> vecRead;
     const std::vector<BissReadSensClass> *pCycles = &vecCycles;
     if (vecCycles.empty()) {
-        vecRead.emplace_back();
-        const BissEnum eResult = eReadDataLpt(&vecRead.back());
-        if (eResult != BISS_OK)
-            return eResult;
+        if (bLastCycleKept) {
+            vecRead.push_back(lastCycle); // a batched run has read its last cycle already
+        } else {
+            vecRead.emplace_back();
+            const BissEnum eResult = eReadDataLpt(&vecRead.back());
+            if (eResult != BISS_OK)
+                return eResult;
+        }
         pCycles = &vecRead;
     }
     const std::vector<BissReadSensClass> &vecUsed = *pCycles;

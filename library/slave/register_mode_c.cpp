@@ -1,34 +1,19 @@
-// Register mode C: the library runs the control frame itself, one bit per sensor cycle. On the USB
-// adapter each cycle is one batched transfer of the adapter; on the other kinds the register request
-// and the cycle runs carry the frames and the control results tell how each register went.
+// Register mode C: the library runs the control frame itself, one bit per sensor cycle. On a batching
+// transport the frames ride on batched cycles (register_mode_c_frames.cpp); on the other kinds the
+// register request and the cycle runs carry the frames and the control results tell how each register
+// went.
 #include "tarnbus/BissClass.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "control_frame.h"
 #include "platform/clock.h"
 #include "transfer_state.h"
-#include "usb_adapter.h"
 
 namespace {
 
 constexpr uint32_t MAX_SLAVE_ID = 7;
 constexpr uint32_t MAX_ADDRESS = 127;
-
-// What a failed register run on the USB adapter means to the caller.
-BissEnum eUsbFailure(uint8_t ucOutcome)
-{
-    switch (ucOutcome) {
-    case UsbAdapterClass::USB_TIMED_OUT:
-        return BISS_TIMEOUT;
-    case UsbAdapterClass::USB_CRC_FAILED:
-    case UsbAdapterClass::USB_NO_ANSWER:
-        return BISS_REGERROR;
-    default:
-        return BISS_COMM_FAILED;
-    }
-}
 
 // The lists of one transfer, released whatever way the call leaves.
 struct DataLists {
@@ -51,6 +36,40 @@ BissEnum BissClass::eModCWaitCycles(uint32_t ulCount)
             return eResult;
         if (ulCycles < ulCount && tarnbus::bTimedOut(ullStart, tarnbus::TIME_LIMIT_MS))
             return BISS_TIMEOUT;
+    }
+    return BISS_OK;
+}
+
+// Cycles carrying the given control bits, each started once the master is free and waited for until
+// it has ended (the status register's end of transmission).
+BissEnum BissClass::eSteppedCycles(const std::vector<bool> &vecBits)
+{
+    const tarnbus::MasterRegisterMap &map = tarnbus::mapFor(eMasterVersion);
+    auto eAwait = [this](uint8_t ucAddress, uint8_t ucMask, uint8_t ucWanted) {
+        bool bLate = false;
+        const BissEnum eResult = eWaitFor(
+            [&](PollEnum *pePoll) {
+                uint8_t ucValue = 0;
+                const BissEnum eRead = eReadMaster(ucAddress, &ucValue);
+                *pePoll = (ucValue & ucMask) == ucWanted ? POLL_DONE : POLL_WAITING;
+                return eRead;
+            },
+            tarnbus::ullTickMs(), &bLate, false);
+        return eResult == BISS_OK && bLate ? BISS_TIMEOUT : eResult;
+    };
+    for (const bool bBit : vecBits) {
+        uint8_t ucCommand = bBit ? tarnbus::CMD_BIT_1 : tarnbus::CMD_BIT_0;
+        if (eMasterVersion == MASTER_VERSION_1)
+            ucCommand |= tarnbus::COMMAND_V1_SINGLE;
+        BissEnum eResult = eAwait(map.ucStatus, tarnbus::EOT_BIT, tarnbus::EOT_BIT);
+        if (eResult == BISS_OK)
+            eResult = eWriteMaster(map.ucInstruction, ucCommand, 0xFFFFFFFF);
+        if (eResult == BISS_OK)
+            eResult = eAwait(map.ucInstruction, 0xFF, 0); // taken
+        if (eResult == BISS_OK)
+            eResult = eAwait(map.ucStatus, tarnbus::EOT_BIT, tarnbus::EOT_BIT);
+        if (eResult != BISS_OK)
+            return eResult;
     }
     return BISS_OK;
 }
@@ -81,22 +100,9 @@ BissEnum BissClass::eReadSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlave
         *pulCount = 0;
         return BISS_REGERROR;
     }
-    if (eInterface != INTERFACE_USB)
-        return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, false);
-    if (!pUsbAdapter)
-        return BISS_COMM_FAILED;
-
-    std::vector<uint8_t> vecData(*pulCount);
-    uint32_t ulRead = 0;
-    const UsbCycleContext context{this, ulMcE6Low5, abMcData1FlagA[0]};
-    const uint8_t ucOutcome =
-        pUsbAdapter->RunUsbRegisterRead(context, static_cast<uint8_t>(ulSlaveId),
-                                        static_cast<uint8_t>(ulAddress), *pulCount, vecData.data(), &ulRead);
-    if (ucOutcome != UsbAdapterClass::USB_DONE)
-        return eUsbFailure(ucOutcome);
-    std::copy(vecData.begin(), vecData.begin() + ulRead, pucData);
-    *pulCount = ulRead;
-    return BISS_OK;
+    if (bBatchedCycles())
+        return eModCBatched(ulSlaveId, ulAddress, pulCount, pucData, false);
+    return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, false);
 }
 
 BissEnum BissClass::eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress,
@@ -107,20 +113,9 @@ BissEnum BissClass::eWriteSlaveRegisterModC(uint32_t ulSelector, uint32_t ulSlav
     BissEnum eResult = eCheckModCArguments(ulSlaveId, ulAddress, pulCount, pucData);
     if (eResult != BISS_OK)
         return eResult;
-    if (eInterface != INTERFACE_USB)
-        return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, true);
-    if (!pUsbAdapter)
-        return BISS_COMM_FAILED;
-
-    uint32_t ulDone = 0;
-    const UsbCycleContext context{this, ulMcE6Low5, abMcData1FlagA[0]};
-    const uint8_t ucOutcome =
-        pUsbAdapter->RunUsbRegisterWrite(context, static_cast<uint8_t>(ulSlaveId),
-                                         static_cast<uint8_t>(ulAddress), *pulCount, pucData, &ulDone);
-    if (ucOutcome == UsbAdapterClass::USB_DONE)
-        return BISS_OK;
-    *pulCount = ulDone;
-    return eUsbFailure(ucOutcome);
+    if (bBatchedCycles())
+        return eModCBatched(ulSlaveId, ulAddress, pulCount, pucData, true);
+    return eModCTransfer(ulSelector, ulSlaveId, ulAddress, pulCount, pucData, true);
 }
 
 // The other interface kinds: one register request, cycles until its registers have completed their
@@ -149,6 +144,11 @@ BissEnum BissClass::eModCTransfer(uint32_t ulSelector, uint32_t ulSlaveId, uint3
     auto eCancel = [&](BissEnum eOutcome) {
         eWriteData(nullptr, nullptr, &pRequest);
         tarnbus::vAbandonFrame(*pTransferState);
+        // A write broken off inside its byte: the bits that follow must never complete it.
+        if (bWrite && eOutcome != BISS_OK) {
+            const int iLast = pTransferState->ucFrameStep - 1;
+            eSteppedCycles(tarnbus::vecFinishingBits(pTransferState->ucWriteByte, iLast - 1, iLast));
+        }
         return eOutcome;
     };
     if (eResult != BISS_OK)
@@ -165,23 +165,15 @@ BissEnum BissClass::eModCTransfer(uint32_t ulSelector, uint32_t ulSlaveId, uint3
         return eCancel(eResult);
     eCancel(BISS_OK);
 
-    if (!lists.pCtr) {
-        *pulCount = 0;
-        return BISS_REGERROR;
-    }
-    const uint32_t ulResults = std::min(lists.pCtr[0].ulCount, ulCount);
-    for (uint32_t i = 0; i < ulResults; ++i) {
-        if (!lists.pCtr[i].ulValid) {
+    // Register i's control result tells how it went; a register without one never completed.
+    const uint32_t ulResults = lists.pCtr ? lists.pCtr[0].ulCount : 0;
+    for (uint32_t i = 0; i < ulCount; ++i) {
+        if (i >= ulResults || !lists.pCtr[i].ulValid) {
             *pulCount = i;
             return BISS_REGERROR;
         }
         if (!bWrite)
             pucData[i] = lists.pCtr[i].ucData;
-    }
-    if (ulResults < ulCount) {
-        // Fewer registers completed than asked: the rest never reached the slave.
-        *pulCount = ulResults;
-        return BISS_REGERROR;
     }
     return BISS_OK;
 }

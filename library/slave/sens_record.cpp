@@ -17,6 +17,8 @@ void BissClass::vClearSensData(BissReadSensClass *pRecord)
 
 BissEnum BissClass::eGetSensData(uint8_t ucAddress, uint8_t *pucValue, const uint8_t *pucImage)
 {
+    if (pvecSensAddresses)
+        pvecSensAddresses->push_back(ucAddress);
     if (!pucImage)
         return eReadMaster(ucAddress, pucValue);
     *pucValue = pucImage[ucAddress];
@@ -72,7 +74,7 @@ BissEnum BissClass::eExtractSensData(BissReadSensClass *pRecord, const uint8_t *
         const auto ucFirst = static_cast<uint8_t>(8 * s);
         const auto ucSecond = static_cast<uint8_t>(0x40 + 8 * s);
         if (!(pRecord->ucValidMask & (1u << s))) {
-            pRecord->ulError = 5;
+            pRecord->ulError = CYCLE_SLAVE_INVALID;
         } else if (bVersion1) {
             // Version 1 keeps each word most significant byte first from the top of its block down,
             // with its CRC below it; the first word also carries one trail bit at the bottom.

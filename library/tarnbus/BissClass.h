@@ -22,6 +22,10 @@ class AdapterClass;
 class LptPortClass;
 class UsbAdapterClass;
 struct TransferState;
+namespace tarnbus {
+struct CycleAnswers;
+enum class CycleReads;
+} // namespace tarnbus
 
 /* Result of one cycle step (eStartBissTransferLpt). */
 enum ReadSensEnum : int32_t {
@@ -98,6 +102,11 @@ public:
     BissEnum eReadStatus(uint32_t *pulCycleCount);
     /* One position sample: one element per configured slave in pulScd and pulMcd. */
     BissEnum eReadSens(uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdValid);
+    /* ulCycles (1 to 65536) samples back to back, each as eReadSens takes it: element c·n + s of pulScd
+     * and pulMcd (n = the slave count), one flag per cycle in pucMcdValid. *pulDone = the cycles
+     * stored; a failure stores nothing for its cycle or after it. */
+    BissEnum eReadSensBlock(uint32_t ulCycles, uint32_t *pulScd, uint32_t *pulMcd, uint8_t *pucMcdValid,
+                            uint32_t *pulDone);
 
     /* Register request for the next transfer, and the result lists of the last one (released with
      * ReleaseDataLists). */
@@ -115,13 +124,49 @@ private:
     /* Slaves the lists carry: the slave count, never more than a record holds. */
     uint32_t ulListSlaves() const;
 
+    /* The cycle engine (cycle_engine.cpp): a whole cycle queued on a batching transport and judged
+     * from its answers. */
+    bool bBatchedCycles() const;
+    std::vector<uint8_t> vecSensAddresses();
+    void vQueueCycleReads(tarnbus::CycleAnswers &answers, tarnbus::CycleReads eReads);
+    void vQueueCycle(uint8_t ucCommand, unsigned uiPolls, tarnbus::CycleAnswers &answers,
+                     tarnbus::CycleReads eReads);
+    BissEnum eAwaitCycleEnd(tarnbus::CycleAnswers &answers, uint64_t ullStart, unsigned *puiWaited);
+    static bool bCycleEnded(const tarnbus::CycleAnswers &answers);
+    void vJudgeCycle(const tarnbus::CycleAnswers &answers, BissReadSensClass *pRecord);
+    uint8_t ucNextCycleCommand();
+    BissEnum eStopIfFailed();
+    BissEnum eBatchedCycle(uint8_t ucCommand, BissReadSensClass *pRecord, tarnbus::CycleReads eReads);
+    BissEnum eReadSensBatched(uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdValid);
+    /* A sample from a cycle record, by eReadSens's rule. */
+    void vTakeSample(const BissReadSensClass &record, uint32_t *pulScd, uint32_t *pulMcd,
+                     bool *pbMcdValid) const;
+
     /* Register mode C: arguments checked before anything is sent, and the transfer on interface kinds
-     * other than the USB adapter (register request, cycle runs, control results). */
+     * that step their cycles (register request, cycle runs, control results). */
     BissEnum eCheckModCArguments(uint32_t ulSlaveId, uint32_t ulAddress, const uint32_t *pulCount,
                                  const uint8_t *pucData) const;
     BissEnum eModCTransfer(uint32_t ulSelector, uint32_t ulSlaveId, uint32_t ulAddress, uint32_t *pulCount,
                            uint8_t *pucData, bool bWrite);
     BissEnum eModCWaitCycles(uint32_t ulCount);
+    BissEnum eSteppedCycles(const std::vector<bool> &vecBits);
+    /* Register mode C on a batching transport (register_mode_c_frames.cpp): the frames ride on batched
+     * cycles, gathered into stretches whose bits do not depend on the slave's answers. */
+    struct BrokenWrite { /* where a failed write frame may have left the slave */
+        bool bWrite = false;
+        uint8_t ucData = 0;
+        int iFirstSent = -1; /* the frame steps of which any may have been the last to reach the line */
+        int iLastSent = -1;
+    };
+    BissEnum eModCReadyWait();
+    BissEnum eModCAbort();
+    BissEnum eModCIdleCycles(const std::vector<bool> &vecBits);
+    BissEnum eModCFrameFailed(uint32_t ulError, BissEnum eResult, const BrokenWrite &broken);
+    BissEnum eModCRegisterFrame(uint8_t ucMode, uint8_t ucSlaveId, uint8_t ucAddress, uint8_t ucData,
+                                bool bNextRegister, bool bChained, BissReadSensClass *pRecord,
+                                BrokenWrite *pBroken);
+    BissEnum eModCBatched(uint32_t ulSlaveId, uint32_t ulAddress, uint32_t *pulCount, uint8_t *pucData,
+                          bool bWrite);
 
     bool bMasterTestComm(uint8_t ucAddress);
     /* True while a master register's last verified write has failed (a failed WriteMasterConfig). */
@@ -164,8 +209,14 @@ private:
     std::unique_ptr<UsbAdapterClass> pUsbAdapter;
     std::unique_ptr<TransferState> pTransferState;
 
-    /* Records and control results of the last eStartBissTransfer. */
+    /* Records and control results of the last eStartBissTransfer. A batched run reads its last cycle
+     * whole and keeps it aside (bLastCycleKept) where a stepped run leaves it to be read. */
     std::vector<BissReadSensClass> vecCycles;
+    BissReadSensClass lastCycle;
+    bool bLastCycleKept = false;
+    unsigned uiLastCycleAccesses = 0; /* accesses after its command the last batched cycle took */
+    unsigned uiFramePolls = 0;        /* status polls per frame cycle in this mode-C call; 0 not yet known */
+    std::vector<uint8_t> *pvecSensAddresses = nullptr; /* when set, the data-memory addresses read */
     std::vector<ControlResult> vecControlResults;
     /* The pending register request (pending while ulReqCount is not 0). */
     uint32_t ulReqSelector = 0;

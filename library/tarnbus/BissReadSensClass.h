@@ -4,15 +4,7 @@
  * the CRC and trail bits a version-1 master leaves beside them, the master's status and valid masks,
  * and the outcome of a register control frame that ended in the cycle. A plain value, copied whole.
  *
- * Cycle errors (ulError):
- *   4  the master's valid bit was clear after the cycle
- *   5  a slave's data are not valid (its bit is clear in ucValidMask)
- *   6  status flag set without valid second data: nothing to extract
- *   7  the slave's control answer bit (CDS) did not match: no acknowledge (ucFailStep holds the step)
- *   8  register data CRC mismatch in a control frame
- *   9  no start bit from the slave within 100 repeated cycles
- *   10 the cycle command was still pending in the instruction register after the cycle
- *   11 transport failure (adapter write or read)
+ * Cycle errors (ulError) are the CycleErrorEnum values below.
  */
 #ifndef TARNBUS_BISS_READ_SENS_CLASS_H
 #define TARNBUS_BISS_READ_SENS_CLASS_H
@@ -21,6 +13,18 @@
 
 #include "UL64Class.h"
 #include "tarnbus_export.h"
+
+/* Cycle errors of a record (ulError); 0 = none. */
+enum CycleErrorEnum : uint32_t {
+    CYCLE_NOT_VALID = 4,        /* the master's valid bit was clear after the cycle */
+    CYCLE_SLAVE_INVALID = 5,    /* a slave's data are not valid (its bit is clear in ucValidMask) */
+    CYCLE_NO_SECOND_DATA = 6,   /* status flag set without valid second data: nothing to extract */
+    CYCLE_NO_ACK = 7,           /* the slave's control answer bit (CDS) did not match (ucFailStep) */
+    CYCLE_CRC_FAILED = 8,       /* register data CRC mismatch in a control frame */
+    CYCLE_NO_START_BIT = 9,     /* no start bit from the slave within 100 repeated cycles */
+    CYCLE_NOT_TAKEN = 10,       /* the cycle command was still pending in the instruction register */
+    CYCLE_TRANSPORT_FAILED = 11 /* transport failure (adapter write or read) */
+};
 
 class TARNBUS_EXPORT BissReadSensClass {
 public:

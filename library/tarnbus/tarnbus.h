@@ -202,6 +202,22 @@ TARNBUS_FLAT int32_t TARNBUS_API WriteSlaveRegister(uint32_t ulHandle, uint32_t 
 TARNBUS_FLAT int32_t TARNBUS_API ReadSens(uint32_t ulHandle, uint32_t *pulScd, uint32_t *pulMcd,
                                           bool *pbMcdValid);
 
+/*
+ * A block of position samples: ulCycles (1 to 65536) sensor cycles back to back, each taken as ReadSens
+ * takes it, with as many cycles per USB exchange as the adapter's buffers hold. With n = the slave count
+ * (MC_E5_LOW_BITS), pulScd and pulMcd have room for ulCycles * n elements, cycle-major: element c * n + s
+ * is slave s in cycle c. Element c * n + s of pulMcd is written only when that slave's second word was
+ * valid in cycle c, as ReadSens does; pucMcdValid receives one byte per cycle, 1 when at least one slave
+ * delivered a valid second word in that cycle, else 0. *pulDone receives the number of cycles stored.
+ *
+ * Results: as ReadSens. BISS_OK: all ulCycles cycles are stored. On a failure the cycles before the
+ * failing one are stored (*pulDone of them) and nothing is written for the failing cycle or after it.
+ * A null pointer, ulCycles 0 or above 65536 give BISS_INVALID_PARAMETER without any cycle; an unknown
+ * handle gives BISS_INVALID_HANDLE.
+ */
+TARNBUS_FLAT int32_t TARNBUS_API ReadSensBlock(uint32_t ulHandle, uint32_t ulCycles, uint32_t *pulScd,
+                                               uint32_t *pulMcd, uint8_t *pucMcdValid, uint32_t *pulDone);
+
 #ifdef __cplusplus
 }
 #endif

@@ -96,6 +96,48 @@ void BM_ModeCWriteRegister(benchmark::State &state)
 }
 BENCHMARK(BM_ModeCWriteRegister)->Unit(benchmark::kMicrosecond);
 
+// The rating plate's 24 registers from 32 in one chained read, and six registers written in one chained
+// write (the configuration program's blocks): device exchanges per call.
+void BM_ModeCReadPlate24(benchmark::State &state)
+{
+    const uint32_t h = ulOpenModeC();
+    uint8_t aucPlate[24];
+    uint32_t ulCount = 24;
+    ReadSlaveRegister(h, 0, 0, 32, &ulCount, aucPlate); // the control channel comes up
+    tbsim_clear_logs();
+    DeviceCost cost;
+    for (auto _ : state) {
+        ulCount = 24;
+        if (ReadSlaveRegister(h, 0, 0, 32, &ulCount, aucPlate) != BISS_OK)
+            state.SkipWithError("mode-C plate read failed");
+    }
+    cost.vReport(state);
+    cost.vReportPerItem(state, 1);
+    CloseInterface(h);
+}
+BENCHMARK(BM_ModeCReadPlate24)->Unit(benchmark::kMicrosecond);
+
+void BM_ModeCWriteSix(benchmark::State &state)
+{
+    const uint32_t h = ulOpenModeC();
+    uint8_t aucData[6];
+    for (unsigned i = 0; i < 6; ++i)
+        aucData[i] = tbsim_slave_get(0, 16 + i);
+    uint32_t ulCount = 6;
+    WriteSlaveRegister(h, 0, 0, 16, &ulCount, aucData, 0xFF);
+    tbsim_clear_logs();
+    DeviceCost cost;
+    for (auto _ : state) {
+        ulCount = 6;
+        if (WriteSlaveRegister(h, 0, 0, 16, &ulCount, aucData, 0xFF) != BISS_OK)
+            state.SkipWithError("mode-C write failed");
+    }
+    cost.vReport(state);
+    cost.vReportPerItem(state, 1);
+    CloseInterface(h);
+}
+BENCHMARK(BM_ModeCWriteSix)->Unit(benchmark::kMicrosecond);
+
 // The same read on the parallel port (kind 1 at 0x378): the cost is in port driver calls.
 void BM_ModeCReadRegisterPort(benchmark::State &state)
 {

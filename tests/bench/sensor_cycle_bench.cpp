@@ -4,6 +4,7 @@
 #include "bench_support.h"
 
 #include <array>
+#include <vector>
 
 #include "tarnbus/BissClass.h"
 
@@ -42,11 +43,37 @@ void BM_ReadSens(benchmark::State &state)
             state.SkipWithError("ReadSens failed");
     }
     cost.vReport(state);
+    cost.vReportPerItem(state, 1);
     vReportAccesses(state, 0, 1);
     state.SetItemsProcessed(state.iterations());
     CloseInterface(h);
 }
 BENCHMARK(BM_ReadSens)->Unit(benchmark::kMicrosecond);
+
+// ReadSensBlock of 1000 cycles: dev_reads is the whole block's; the per-item counters are per cycle.
+void BM_ReadSensBlock1000(benchmark::State &state)
+{
+    constexpr uint32_t CYCLES = 1000;
+    tbsim_reset_default();
+    const uint32_t h = ulBenchOpen(TARNBUS_BENCH_SIM, false);
+    vConfigureSlave0(h);
+    WriteMasterConfig(h, 1);
+    InitBissComm(h);
+    tbsim_clear_logs();
+    std::vector<uint32_t> vecScd(CYCLES), vecMcd(CYCLES);
+    std::vector<uint8_t> vecValid(CYCLES);
+    DeviceCost cost;
+    for (auto _ : state) {
+        uint32_t ulDone = 0;
+        if (ReadSensBlock(h, CYCLES, vecScd.data(), vecMcd.data(), vecValid.data(), &ulDone) != BISS_OK)
+            state.SkipWithError("ReadSensBlock failed");
+    }
+    cost.vReport(state);
+    cost.vReportPerItem(state, CYCLES);
+    state.SetItemsProcessed(state.iterations() * CYCLES);
+    CloseInterface(h);
+}
+BENCHMARK(BM_ReadSensBlock1000)->Unit(benchmark::kMillisecond);
 
 // eStartBissTransfer (100, 0): counters per cycle; items are cycles, so items_per_second is the cycle
 // rate through the simulator.

@@ -7,6 +7,8 @@
 
 #include "transport_cases.h"
 
+#include <chrono>
+
 namespace {
 
 class TransportContract : public SimTest, public ::testing::WithParamInterface<TransportCase> {
@@ -127,6 +129,47 @@ TEST_P(TransportContract, StartUpConfigurationAndRegisterModeBRunUnchanged)
     ASSERT_EQ(BISS_OK, WriteSlaveRegister(h, 0, 0, 3, &ulOne, &ucByte, 0x0F));
     EXPECT_EQ(0xAC, tbsim_slave_get(0, 3));
     EXPECT_EQ(0xAC, ucByte);
+}
+
+// Position samples, alone and in a block, each the value its own cycle carried; and a master left
+// busy by a glitch (a cycle frozen by a stray hold instruction) costs at most one cycle's time limit.
+TEST_P(TransportContract, SensorCyclesAloneAndInBlocksAndAfterAGlitch)
+{
+    const uint32_t h = ulOpenKind();
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA1_LENGTH, 10));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA2_LENGTH, 24));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
+    ASSERT_EQ(BISS_OK, InitBissComm(h));
+    tbsim_slave_sensor_set(0, 0, 10, 10, 1, 0);
+    tbsim_slave_sensor_set(0, 1, 24, 500, 2, 0);
+    tbsim_clear_logs();
+    uint32_t ulScd = 0, ulMcd = 0;
+    bool bValid = false;
+    ASSERT_EQ(BISS_OK, ReadSens(h, &ulScd, &ulMcd, &bValid));
+    EXPECT_EQ(10u, ulScd);
+    EXPECT_EQ(500u, ulMcd);
+    std::vector<uint32_t> vecScd(30), vecMcd(30);
+    std::vector<uint8_t> vecValid(30);
+    uint32_t ulDone = 0;
+    ASSERT_EQ(BISS_OK, ReadSensBlock(h, 30, vecScd.data(), vecMcd.data(), vecValid.data(), &ulDone));
+    EXPECT_EQ(30u, ulDone);
+    for (uint32_t c = 0; c < 30; ++c) {
+        EXPECT_EQ(11 + c, vecScd[c]) << c;
+        EXPECT_EQ(502 + 2 * c, vecMcd[c]) << c;
+        EXPECT_EQ(1, vecValid[c]) << c;
+    }
+    EXPECT_EQ(31u, tbsim_cycle_log_count()) << "one cycle per sample";
+
+    ASSERT_EQ(BISS_OK, WriteMaster(h, 0xF4, 0x04, 0xFFFFFFFF)); // a cycle starts
+    ASSERT_EQ(BISS_OK, WriteMaster(h, 0xF4, 0x41, 0xFFFFFFFF)); // and is held
+    const auto start = std::chrono::steady_clock::now();
+    const int32_t lFirst = ReadSens(h, &ulScd, &ulMcd, &bValid);
+    EXPECT_TRUE(lFirst == BISS_OK || lFirst == BISS_TIMEOUT) << lFirst;
+    EXPECT_EQ(BISS_OK, ReadSens(h, &ulScd, &ulMcd, &bValid)) << "the next cycle starts from a stopped master";
+    EXPECT_EQ(BISS_OK, ReadSens(h, &ulScd, &ulMcd, &bValid));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.8);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryKind, TransportContract, ::testing::ValuesIn(vecTransportCases()),

@@ -174,6 +174,59 @@ TEST_F(UsbTransportTest, NoReadTakesTheAnswerOfAnEarlierOne)
     }
 }
 
+// A sensor cycle travels as one batch: one device write and one device read, split only where the
+// adapter's 4 KiB buffers end; a batch whose answer failed or came late is never taken for the next.
+TEST_F(UsbTransportTest, ABatchIsOneExchangeSplitOnlyAtTheDeviceBuffers)
+{
+    const uint32_t h = ulOpen();
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA1_LENGTH, 10));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA2_LENGTH, 24));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
+    ASSERT_EQ(BISS_OK, InitBissComm(h));
+    uint32_t ulScd = 0, ulMcd = 0;
+    bool bValid = false;
+    for (const tbsim_fault eFault :
+         {TBSIM_DEVICE_READ_FAILS, TBSIM_LATE_DEVICE_READ, TBSIM_SHORT_DEVICE_WRITE}) {
+        SCOPED_TRACE(eFault);
+        tbsim_set_fault(eFault, 1, 0);
+        ulScd = 0xDEAD;
+        EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadSens(h, &ulScd, &ulMcd, &bValid));
+        EXPECT_EQ(0xDEADu, ulScd) << "a failed flush fills nothing";
+        tbsim_set_fault(eFault, 0, 0);
+        const uint64_t ullNext = tbsim_slave_sensor_value(0, 0);
+        ASSERT_EQ(BISS_OK, ReadSens(h, &ulScd, &ulMcd, &bValid));
+        EXPECT_EQ(ullNext % 1024, ulScd) << "the cycle's own value";
+        tbsim_clear_logs();
+        ASSERT_EQ(BISS_OK, ReadSens(h, &ulScd, &ulMcd, &bValid));
+        const auto vecAll = vecCalls();
+        ASSERT_EQ(2u, vecAll.size()) << "one write, one read";
+        EXPECT_EQ("FT_Write", vecAll[0].first);
+    }
+
+    // Long polls and eight slaves of 64-bit words: more frames than one transmit buffer holds.
+    for (uint32_t s = 0; s < 8; ++s) {
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, s, MC_DATA1_LENGTH, 64));
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, s, MC_DATA2_LENGTH, 64));
+    }
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 7));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 0x1F));
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 0));
+    tbsim_clear_logs();
+    ReadSens(h, &ulScd, &ulMcd, &bValid); // the slaves behind the encoder do not answer: not needed here
+    std::vector<size_t> vecWrites;
+    for (size_t i = 0; i < tbsim_call_count(); ++i)
+        if (std::string(tbsim_call_name(i)) == "FT_Write")
+            vecWrites.push_back(tbsim_call_bytes(i, nullptr, 0));
+    ASSERT_EQ(2u, vecWrites.size());
+    EXPECT_EQ(341u * 12 + 1, vecWrites[0]) << "as many whole frames as 4 KiB hold, and send-immediate";
+    tbsim_counters c;
+    tbsim_get_counters(&c);
+    EXPECT_EQ(2u, c.reads);
+    EXPECT_EQ(3 * (c.bytes_written - 2) / 12, c.bytes_read + 3) << "three answer bytes per read frame";
+}
+
 // TARNBUS_TRACE names a file: one line per failed driver call and per refused step, nothing while all
 // goes well, and nothing at all while it is not set.
 TEST_F(UsbTransportTest, TraceNamesTheFailedCallAndTheRefusedStep)

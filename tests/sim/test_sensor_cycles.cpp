@@ -94,10 +94,18 @@ TEST_F(SensorCycles, ACycleLastsAsLongAsTheClockSettingSaysAndLeavesTheWordsLitt
     }
     EXPECT_EQ(0x73, wire.readMaster(0xF0)) << "valid, both words valid, second words came, idle";
     EXPECT_EQ(0x03, wire.readMaster(0xF1)) << "slot 0: both words";
+
     EXPECT_EQ(0x2AB + 10u, memory(0x00, 2, true)) << "third cycle: two steps on";
     EXPECT_EQ(0x123458u, memory(0x40, 3, true));
     EXPECT_EQ(3u, tbsim_cycle_log_count());
     EXPECT_EQ(0x2AB + 15u, tbsim_slave_sensor_value(0, 0)) << "the next cycle's value";
+
+    // A slow line: every cycle lasts that many accesses more than the clock gives, and carries its
+    // own value as any other.
+    tbsim_set_fault(TBSIM_SLOW_LINE, 1, 150);
+    EXPECT_EQ(2 * 10 + 150, cycle(4)) << "clock 0x12 and the slow line";
+    EXPECT_EQ(0x2AB + 15u, memory(0x00, 2, true));
+    EXPECT_EQ(4u, tbsim_cycle_log_count());
 }
 
 TEST_F(SensorCycles, AWordWithAWrongCrcIsMarkedInItsSlotOnly)

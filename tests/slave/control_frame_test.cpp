@@ -285,3 +285,52 @@ TEST(ControlFrame, WithChecksOffTheFrameRunsByItsStepsAndAnAbandonedFrameStaysId
     EXPECT_FALSE(tOut.bComplete) << "an abandoned frame must not complete with a later cycle";
     EXPECT_EQ(FRAME_IDLE, state.ucFrameMode);
 }
+
+// The bits that finish a broken-off write: for every byte and every place it can break off in, the
+// slave's byte fails its CRC however many of the bits around the break reached it. The slave's check
+// is written here from the wire's rules: the data most significant bit first, then the CRC-4 over
+// them, complemented.
+TEST(ControlFrame, FinishingBitsOfABrokenWriteNeverCompleteAByteWithItsCrc)
+{
+    auto bCommits = [](const std::vector<bool> &vecWord) {
+        std::string strData(8, '0');
+        for (unsigned k = 0; k < 8; ++k)
+            strData[k] = vecWord[7 - k] ? '1' : '0';
+        const std::string strCrc = BissClass::strCrcGen(strData, "11001");
+        for (unsigned i = 0; i < 4; ++i)
+            if (vecWord[8 + i] != (strCrc[3 - i] == '0'))
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(vecFinishingBits(0x3C, 10, 17).empty()) << "broken off in the header: idle bits are safe";
+    unsigned uiZeroCompletions = 0;
+    for (unsigned uiByte = 0; uiByte < 256; ++uiByte) {
+        std::vector<bool> vecSent; // the byte and its CRC as they go on the line
+        for (int k = 7; k >= 0; --k)
+            vecSent.push_back((uiByte >> k) & 1);
+        std::string strData(8, '0');
+        for (unsigned k = 0; k < 8; ++k)
+            strData[k] = (uiByte >> k) & 1 ? '1' : '0';
+        const std::string strCrc = BissClass::strCrcGen(strData, "11001");
+        for (int i = 3; i >= 0; --i)
+            vecSent.push_back(strCrc[static_cast<size_t>(i)] == '0');
+        ASSERT_TRUE(bCommits(vecSent)) << "the whole word commits: " << uiByte;
+        for (int iLast = 18; iLast <= 29; ++iLast) {
+            const std::vector<bool> vecBits =
+                vecFinishingBits(static_cast<uint8_t>(uiByte), iLast - 1, iLast);
+            for (int t = std::max(iLast - 1, 18); t <= iLast; ++t) {
+                const size_t j = static_cast<size_t>(t - 18); // data-word bits the slave holds
+                std::vector<bool> vecGot(vecSent.begin(), vecSent.begin() + static_cast<long>(j));
+                std::vector<bool> vecZeros = vecGot;
+                for (size_t i = 0; vecGot.size() < 12; ++i) {
+                    ASSERT_LT(i, vecBits.size()) << uiByte << " " << iLast;
+                    vecGot.push_back(vecBits[i]);
+                }
+                EXPECT_FALSE(bCommits(vecGot)) << uiByte << " " << iLast << " " << t;
+                vecZeros.resize(12, false);
+                uiZeroCompletions += bCommits(vecZeros) && j > 0 && j < 8 ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(uiZeroCompletions, 0u) << "idle bits alone would complete some bytes";
+}

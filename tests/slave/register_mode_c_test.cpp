@@ -162,6 +162,30 @@ TEST_F(RegisterModeCTest, OnTheParallelPortTheCycleStepsCarryTheFrames)
     }
 }
 
+// On the parallel port a register call that gives up (the slave never got ready) leaves no frame for
+// later sensor cycles to finish.
+TEST_F(RegisterModeCTest, OnTheParallelPortACallThatGivesUpLeavesNoFrameBehind)
+{
+    tbsim_set_port(0x378, 1);
+    const uint32_t h = ulOpen(INTERFACE_LPT1, BISS_OK, "0x378");
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 1));
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
+    ASSERT_EQ(BISS_OK, InitBissComm(h));
+    tbsim_set_fault(TBSIM_CONTROL_NEVER_READY, 1, 0);
+    uint8_t uc = 0;
+    uint32_t ulCount = 1;
+    EXPECT_EQ(BISS_TIMEOUT, ReadSlaveRegister(h, 0, 0, 0x20, &ulCount, &uc));
+    tbsim_set_fault(TBSIM_CONTROL_NEVER_READY, 0, 0);
+    tbsim_clear_logs();
+    uint32_t ulScd = 0, ulMcd = 0;
+    bool bValid = false;
+    for (int i = 0; i < 60; ++i)
+        ReadSens(h, &ulScd, &ulMcd, &bValid);
+    EXPECT_EQ(std::vector<std::string>{}, controlLog()) << "no frame was finished by the sensor cycles";
+}
+
 TEST_F(RegisterModeCTest, WriteChangesExactlyTheRegistersAskedAndThePlateStaysReadOnly)
 {
     const uint32_t h = ulOpenModeC();
@@ -254,6 +278,21 @@ TEST_F(RegisterModeCTest, ChainedWriteStopsAtTheFirstFailureAndCountsTheRegister
     EXPECT_EQ(BISS_REGERROR, ReadSlaveRegister(h, 0, 0, 16, &ulCount, vec.data()));
 }
 
+// A line whose cycles last far longer than the configured polls: frames take longer, never fail.
+TEST_F(RegisterModeCTest, ASlowLineSlowsTheFramesDownAndNeverBreaksThem)
+{
+    const uint32_t h = ulOpenModeC();
+    tbsim_set_fault(TBSIM_SLOW_LINE, 1, 50);
+    Bytes vec(4, 0xEE);
+    uint32_t ulCount = 4;
+    ASSERT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, 32, &ulCount, vec.data()));
+    EXPECT_EQ(encoder(32, 4), vec);
+    Bytes vecNew{0x5A};
+    ulCount = 1;
+    ASSERT_EQ(BISS_OK, WriteSlaveRegister(h, 0, 0, 3, &ulCount, vecNew.data(), 0xFF));
+    EXPECT_EQ(vecNew, encoder(3, 1));
+}
+
 TEST_F(RegisterModeCTest, SlaveNeverReadyTimesOut)
 {
     const uint32_t h = ulOpenModeC();
@@ -264,49 +303,100 @@ TEST_F(RegisterModeCTest, SlaveNeverReadyTimesOut)
     EXPECT_EQ(BISS_TIMEOUT, WriteSlaveRegister(h, 0, 0, 1, &ulCount, &uc, 0xFF));
 }
 
-TEST_F(RegisterModeCTest, WriteBrokenOffMidFrameNeverLandsLater)
+// A write broken off by the adapter in its data phase, after 4 data bits of 0x3C: idle cycles alone
+// would complete the slave's byte as 0x30 with a matching CRC. The library finishes the byte with bits
+// whose CRC cannot match, whether the last bit reached the slave (the device read failed) or not (the
+// device write failed), and reports the adapter's failure.
+TEST_F(RegisterModeCTest, WriteBrokenOffInItsDataPhaseNeverLeavesAValueNobodyWrote)
 {
-    const uint32_t h = ulOpenModeC();
-    const uint8_t ucBefore = tbsim_slave_get(0, 3);
-    // The device write fails inside the frame, after the ready wait and some of its bits.
-    tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 1, 55);
-    uint8_t uc = 0x99;
-    uint32_t ulCount = 1;
-    EXPECT_EQ(BISS_COMM_FAILED, WriteSlaveRegister(h, 0, 0, 3, &ulCount, &uc, 0xFF));
-    const size_t uiSent = frameCommands().size();
-    EXPECT_GT(uiSent, 16u) << "the header went out";
-    EXPECT_LT(uiSent, 45u) << "the frame was cut short";
-    tbsim_set_fault(TBSIM_DEVICE_WRITE_FAILS, 0, 0);
-    // Later cycles (another register's read, sensor samples) must not finish the abandoned frame.
-    uint8_t ucOther = 0;
-    ulCount = 1;
-    EXPECT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, 4, &ulCount, &ucOther));
-    uint32_t aulScd[1], aulMcd[1];
-    bool bMcdValid = false;
-    for (int i = 0; i < 60; ++i)
-        ReadSens(h, aulScd, aulMcd, &bMcdValid);
-    EXPECT_EQ(ucBefore, tbsim_slave_get(0, 3));
-    for (const std::string &str : [] {
-             std::vector<std::string> vec;
-             for (size_t i = 0; i < tbsim_control_log_count(); ++i)
-                 vec.push_back(tbsim_control_log_get(i));
-             return vec;
-         }())
-        EXPECT_EQ(std::string::npos, str.find("write")) << str;
+    for (tbsim_fault eFault : {TBSIM_DEVICE_READ_FAILS, TBSIM_DEVICE_WRITE_FAILS}) {
+        tbsim_reset_default();
+        const uint32_t h = ulOpen();
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
+        ASSERT_EQ(BISS_OK,
+                  SetMasterConfig(h, 0, MC_E6_LOW5, 0x1F)); // polls so long that each cycle is an exchange
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 1));
+        ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
+        ASSERT_EQ(BISS_OK, InitBissComm(h));
+        tbsim_slave_set(0, 19, 0x0C);
+        uint8_t uc = 0x0C;
+        uint32_t ulCount = 1;
+        ASSERT_EQ(BISS_OK, WriteSlaveRegister(h, 0, 0, 19, &ulCount, &uc, 0xFF)); // the channel comes up
+        tbsim_clear_logs();
+        ASSERT_EQ(BISS_OK, WriteSlaveRegister(h, 0, 0, 19, &ulCount, &uc, 0xFF));
+        ASSERT_EQ(45u, frameCommands().size());
+        tbsim_counters c;
+        tbsim_get_counters(&c);
+        const uint64_t ullBeforeFrame = (eFault == TBSIM_DEVICE_READ_FAILS ? c.reads : c.writes) - 45;
+
+        // The exchange of frame step 22 (data bit 4) fails.
+        tbsim_clear_logs();
+        tbsim_set_fault(eFault, 1, static_cast<uint32_t>(ullBeforeFrame + 22));
+        uc = 0x3C;
+        ulCount = 1;
+        EXPECT_EQ(BISS_MASTERCOMM_FAILED, WriteSlaveRegister(h, 0, 0, 19, &ulCount, &uc, 0xFF)) << eFault;
+        EXPECT_EQ(0u, ulCount);
+        tbsim_set_fault(eFault, 0, 0);
+        EXPECT_EQ(0x0C, tbsim_slave_get(0, 19)) << eFault;
+
+        // Later cycles (another register's read, sensor samples) must not finish the abandoned frame.
+        uint8_t ucOther = 0;
+        ulCount = 1;
+        EXPECT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, 4, &ulCount, &ucOther));
+        uint32_t aulScd[1], aulMcd[1];
+        bool bMcdValid = false;
+        for (int i = 0; i < 20; ++i)
+            ReadSens(h, aulScd, aulMcd, &bMcdValid);
+        EXPECT_EQ(0x0C, tbsim_slave_get(0, 19));
+        for (const std::string &str : controlLog())
+            EXPECT_EQ(std::string::npos, str.find("write 0x13")) << str;
+        vCloseAll();
+    }
+}
+
+// The slave's echo of data bit 4 of 0x3C comes back wrong: the write fails there, on the USB adapter
+// and on the parallel port, and the bits that follow never let the slave commit 0x30 (what idle cycles
+// alone would complete the byte to, with a matching CRC).
+TEST_F(RegisterModeCTest, WriteThatFailsInItsByteCommitsNothing)
+{
+    for (uint32_t ulKind : {uint32_t(INTERFACE_USB), uint32_t(INTERFACE_LPT1)}) {
+        SCOPED_TRACE(ulKind);
+        tbsim_reset_default();
+        tbsim_set_port(0x378, 1);
+        const uint32_t h = ulOpen(ulKind, BISS_OK, ulKind == INTERFACE_USB ? "" : "0x378");
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
+        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 1));
+        ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
+        ASSERT_EQ(BISS_OK, InitBissComm(h));
+        tbsim_slave_set(0, 19, 0x0C);
+        tbsim_set_fault(TBSIM_CONTROL_CDS_FLIP, 1, 22);
+        uint8_t uc = 0x3C;
+        uint32_t ulCount = 1;
+        const int32_t lResult = WriteSlaveRegister(h, 0, 0, 19, &ulCount, &uc, 0xFF);
+        EXPECT_TRUE(lResult == BISS_REGERROR || lResult == BISS_COMM_FAILED) << lResult;
+        tbsim_set_fault(TBSIM_CONTROL_CDS_FLIP, 0, 0);
+        uint32_t ulScd = 0, ulMcd = 0;
+        bool bValid = false;
+        for (int i = 0; i < 20; ++i)
+            ReadSens(h, &ulScd, &ulMcd, &bValid);
+        EXPECT_EQ(0x0C, tbsim_slave_get(0, 19));
+        vCloseAll();
+    }
 }
 
 TEST_F(RegisterModeCTest, ReadBrokenOffMidFrameIsNotFinishedByTheNextOne)
 {
     const uint32_t h = ulOpenModeC();
-    // A device read fails inside the header of register 0x20's frame (the slave's ready wait and the
-    // first header bits went through).
-    tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, 34);
     uint8_t uc = 0;
     uint32_t ulCount = 1;
-    EXPECT_EQ(BISS_COMM_FAILED, ReadSlaveRegister(h, 0, 0, 0x20, &ulCount, &uc));
-    const size_t uiSent = frameCommands().size();
-    EXPECT_GT(uiSent, 0u) << "the frame had begun";
-    EXPECT_LT(uiSent, 10u) << "the header was cut short";
+    ASSERT_EQ(BISS_OK, ReadSlaveRegister(h, 0, 0, 0x20, &ulCount, &uc)); // the channel comes up
+    tbsim_clear_logs();
+    // A device read fails in the header of register 0x20's frame, after the slave's ready wait.
+    tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, 1);
+    EXPECT_EQ(BISS_MASTERCOMM_FAILED, ReadSlaveRegister(h, 0, 0, 0x20, &ulCount, &uc));
+    EXPECT_EQ(1u + 14u, frameCommands().size())
+        << "the frame's first bit (its own exchange), then idle cycles";
     tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 0, 0);
     tbsim_clear_logs();
 

@@ -73,6 +73,24 @@ TEST_F(SensorCycleTest, ConsecutiveSamplesAdvanceOnBothVersionsWithAndWithoutCrc
                 EXPECT_TRUE(s.bValid);
             }
             EXPECT_EQ(3u, tbsim_cycle_log_count()) << "one cycle per sample";
+            // The status polls between the command and the reads that judge the cycle follow the
+            // clock setting: 2 per divider step, 20 with the slow clock (bit 4).
+            for (uint32_t ulClock : {0x03u, 0x11u}) {
+                if (iVersion == 1)
+                    break;
+                ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, ulClock));
+                ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 0));
+                tbsim_clear_logs();
+                ASSERT_EQ(BISS_OK, sample(h).lResult);
+                tbsim_master_access a{};
+                size_t i = 0;
+                while (tbsim_master_log_get(i, &a) == 0 && !(a.op == 'W' && a.address == 0xF4))
+                    ++i;
+                unsigned uiPolls = 0;
+                while (tbsim_master_log_get(++i, &a) == 0 && a.op == 'R' && a.address == 0xF0)
+                    ++uiPolls;
+                EXPECT_EQ(ulClock == 0x03 ? 6u : 20u, uiPolls);
+            }
         }
     }
 }
@@ -187,8 +205,18 @@ TEST_F(SensorCycleTest, CallerMistakesAreRefusedWithoutACycle)
     EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSens(h, aul, nullptr, &bValid));
     EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSens(h, aul, aul + 1, nullptr));
     EXPECT_EQ(BISS_INVALID_HANDLE, ReadSens(h + 1, aul, aul + 1, &bValid));
+    uint8_t ucValid = 7;
+    uint32_t ulDone = kUntouched;
+    EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSensBlock(h, 0, aul, aul + 1, &ucValid, &ulDone));
+    EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSensBlock(h, 65537, aul, aul + 1, &ucValid, &ulDone));
+    EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSensBlock(h, 1, nullptr, aul + 1, &ucValid, &ulDone));
+    EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSensBlock(h, 1, aul, nullptr, &ucValid, &ulDone));
+    EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSensBlock(h, 1, aul, aul + 1, nullptr, &ulDone));
+    EXPECT_EQ(BISS_INVALID_PARAMETER, ReadSensBlock(h, 1, aul, aul + 1, &ucValid, nullptr));
+    EXPECT_EQ(BISS_INVALID_HANDLE, ReadSensBlock(h + 1, 1, aul, aul + 1, &ucValid, &ulDone));
     EXPECT_EQ(0u, tbsim_cycle_log_count());
     EXPECT_EQ(kUntouched, aul[0]);
+    EXPECT_EQ(7, ucValid);
 
     // The slave count names the last slave of eight; it cannot go past them.
     EXPECT_EQ(BISS_INVALID_PARAMETER, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 8));
@@ -201,6 +229,100 @@ TEST_F(SensorCycleTest, CallerMistakesAreRefusedWithoutACycle)
     const uint32_t hNone = ulOpen(INTERFACE_NONE);
     EXPECT_EQ(BISS_INVALID_INTERFACE, ReadSens(hNone, aul, aul + 1, &bValid));
     EXPECT_EQ(kUntouched, aul[0]);
+}
+
+// A block of 1000 cycles of two slaves: exactly 1000 cycles on the line, each value the one its cycle
+// carried, many cycles per USB exchange.
+TEST_F(SensorCycleTest, ABlockRunsExactlyItsCyclesAndStoresEachCyclesOwnValues)
+{
+    const std::string strFile = ::testing::TempDir() + "two_slaves.scn";
+    std::ofstream(strFile) << "slave1 = registers\nslave1.value1 = 7\nslave1.step1 = 5\nslave1.word2 = 0\n";
+    ASSERT_EQ(0, tbsim_load_scenario(strFile.c_str())) << tbsim_last_error();
+    const uint32_t h = ulOpenSensor(2);
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 1, MC_DATA2_LENGTH, 0));
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 0));
+    tbsim_slave_sensor_set(0, 0, 10, 1000, 3, 0);
+    tbsim_slave_sensor_set(0, 1, 24, 0x123456, 0x10, 0);
+    tbsim_clear_logs();
+    constexpr uint32_t kCycles = 1000;
+    std::vector<uint32_t> vecScd(2 * kCycles, kUntouched), vecMcd(2 * kCycles, kUntouched);
+    std::vector<uint8_t> vecValid(kCycles, 7);
+    uint32_t ulDone = 0;
+    ASSERT_EQ(BISS_OK, ReadSensBlock(h, kCycles, vecScd.data(), vecMcd.data(), vecValid.data(), &ulDone));
+    EXPECT_EQ(kCycles, ulDone);
+    for (uint32_t c = 0; c < kCycles; ++c) {
+        ASSERT_EQ((1000 + 3 * c) % 1024, vecScd[2 * c]) << c;
+        ASSERT_EQ((7 + 5 * c) % 1024, vecScd[2 * c + 1]) << c;
+        ASSERT_EQ(0x123456 + 0x10 * c, vecMcd[2 * c]) << c;
+        ASSERT_EQ(0u, vecMcd[2 * c + 1]) << "an empty second word, valid";
+        ASSERT_EQ(1, vecValid[c]) << c;
+    }
+    EXPECT_EQ(kCycles, tbsim_cycle_log_count());
+    tbsim_counters counters;
+    tbsim_get_counters(&counters);
+    EXPECT_LE(counters.reads, 100u) << "many cycles per exchange";
+    EXPECT_EQ(counters.writes, counters.reads);
+}
+
+// A device read lost in the middle of a block: the cycles before the failing exchange are stored,
+// nothing for it or after it; the next block starts afresh.
+TEST_F(SensorCycleTest, AFailureInsideABlockStoresTheCyclesBeforeItAndNothingAfter)
+{
+    const uint32_t h = ulOpenSensor();
+    tbsim_set_fault(TBSIM_DEVICE_READ_FAILS, 1, 5);
+    constexpr uint32_t kCycles = 500;
+    std::vector<uint32_t> vecScd(kCycles, kUntouched), vecMcd(kCycles, kUntouched);
+    std::vector<uint8_t> vecValid(kCycles, 7);
+    uint32_t ulDone = kUntouched;
+    EXPECT_EQ(BISS_MASTERCOMM_FAILED,
+              ReadSensBlock(h, kCycles, vecScd.data(), vecMcd.data(), vecValid.data(), &ulDone));
+    ASSERT_GT(ulDone, 1u);
+    ASSERT_LT(ulDone, kCycles);
+    for (uint32_t c = 0; c < ulDone; ++c) {
+        EXPECT_EQ((100 + 3 * c) % 1024, vecScd[c]) << c;
+        EXPECT_EQ(5000 + c, vecMcd[c]) << c;
+        EXPECT_EQ(1, vecValid[c]);
+    }
+    for (uint32_t c = ulDone; c < kCycles; ++c) {
+        ASSERT_EQ(kUntouched, vecScd[c]) << c;
+        ASSERT_EQ(kUntouched, vecMcd[c]) << c;
+        ASSERT_EQ(7, vecValid[c]) << c;
+    }
+
+    // A cycle error in the first cycle stores nothing.
+    tbsim_set_fault(TBSIM_CRC_ERROR, 1, 0);
+    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA1_CRCPOLY, 0x43));
+    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 0));
+    vecScd.assign(kCycles, kUntouched);
+    ulDone = kUntouched;
+    EXPECT_EQ(BISS_COMM_FAILED, ReadSensBlock(h, 3, vecScd.data(), vecMcd.data(), vecValid.data(), &ulDone));
+    EXPECT_EQ(0u, ulDone);
+    EXPECT_EQ(kUntouched, vecScd[0]);
+    tbsim_set_fault(TBSIM_CRC_ERROR, 0, 0);
+    EXPECT_EQ(BISS_OK, ReadSensBlock(h, 3, vecScd.data(), vecMcd.data(), vecValid.data(), &ulDone));
+    EXPECT_EQ(3u, ulDone);
+}
+
+// A line far slower than the polls of one exchange: the cycle is waited for and read again, never
+// reported as failed and never taken from the cycle before, alone and inside a block.
+TEST_F(SensorCycleTest, ASlowLineIsWaitedForAndEveryValueIsItsOwnCycles)
+{
+    const uint32_t h = ulOpenSensor();
+    tbsim_set_fault(TBSIM_SLOW_LINE, 1, 600);
+    for (uint32_t i = 0; i < 3; ++i) {
+        const Sample s = sample(h);
+        ASSERT_EQ(BISS_OK, s.lResult);
+        EXPECT_EQ((100 + 3 * i) % 1024, s.vecScd[0]);
+        EXPECT_EQ(5000 + i, s.vecMcd[0]);
+    }
+    constexpr uint32_t kCycles = 40;
+    std::vector<uint32_t> vecScd(kCycles), vecMcd(kCycles);
+    std::vector<uint8_t> vecValid(kCycles);
+    uint32_t ulDone = 0;
+    ASSERT_EQ(BISS_OK, ReadSensBlock(h, kCycles, vecScd.data(), vecMcd.data(), vecValid.data(), &ulDone));
+    for (uint32_t c = 0; c < kCycles; ++c)
+        ASSERT_EQ(5003 + c, vecMcd[c]) << c;
+    EXPECT_EQ(3 + kCycles, tbsim_cycle_log_count()) << "every cycle ran once";
 }
 
 TEST_F(SensorCycleTest, TheSlaveCountMayBeZero)

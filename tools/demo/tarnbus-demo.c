@@ -3,7 +3,7 @@
  * adapter (the USB adapter, kind 4, unless --interface names another kind; the parallel-port kinds 1
  * to 3 take their port base from --port, default 0x378), configures and starts the BiSS master and
  * prints the encoder's rating plate and factory block; with "position" it then reads N position
- * samples (default 10) with ReadSens and prints each slave's data words and the samples per second it
+ * samples (default 10) with ReadSensBlock and prints each slave's data words and the samples per second it
  * reached. Without TARNBUS_FTD2XX (TARNBUS_DLPORTIO for the port) in the environment it uses the
  * simulated adapter and port built beside it (../lib/libftd2xx-sim.so). Exits with 1 when a step
  * fails, 2 for a usage error.
@@ -21,33 +21,13 @@
 #include <unistd.h>
 #endif
 
+#include "tarnbus/result_names.h"
 #include "tarnbus/tarnbus.h"
-
-static const char *strResultName(int32_t lResult)
-{
-    static const char *const astrNames[] = {
-        "BISS_OK",
-        "BISS_INVALID_HANDLE",
-        "BISS_INVALID_INTERFACE",
-        "BISS_INTERFACE_NOT_FOU",
-        "BISS_MASTERCOMM_FAILED",
-        "BISS_INVALID_MASTERADR",
-        "BISS_INVALID_MASTERDAT",
-        "BISS_INVALID_PARAMETER",
-        "BISS_INIT_FAILED",
-        "BISS_TIMEOUT",
-        "BISS_REGERROR",
-        "BISS_COMM_FAILED",
-    };
-    if (lResult >= 0 && (size_t)lResult < sizeof astrNames / sizeof astrNames[0])
-        return astrNames[lResult];
-    return "unknown result";
-}
 
 /* Prints the step and its result; false when it failed. */
 static int bReport(const char *strStep, int32_t lResult)
 {
-    printf("%-34s %s\n", strStep, strResultName(lResult));
+    printf("%-34s %s\n", strStep, strBissResultName(lResult));
     return lResult == BISS_OK;
 }
 
@@ -186,20 +166,28 @@ static double dNowMs(void)
 #endif
 }
 
-/* ulSamples position samples of slave 0 (the demo configures one slave); false at the first failure. */
+/* ulSamples position samples of slave 0 (the demo configures one slave), read in blocks of up to 1000
+ * cycles with ReadSensBlock; false at the first failure. */
 static int bReadPositions(uint32_t ulHandle, uint32_t ulSamples)
 {
+    enum {
+        BLOCK = 1000
+    };
+    static uint32_t aulScd[BLOCK], aulMcd[BLOCK];
+    static uint8_t aucMcdValid[BLOCK];
     const double dStart = dNowMs();
-    for (uint32_t i = 0; i < ulSamples; ++i) {
-        uint32_t aulScd[8] = {0}, aulMcd[8] = {0};
-        bool bMcdValid = false;
-        int32_t lResult = ReadSens(ulHandle, aulScd, aulMcd, &bMcdValid);
+    for (uint32_t ulFirst = 0; ulFirst < ulSamples; ulFirst += BLOCK) {
+        const uint32_t ulCycles = ulSamples - ulFirst < BLOCK ? ulSamples - ulFirst : BLOCK;
+        uint32_t ulDone = 0;
+        const int32_t lResult = ReadSensBlock(ulHandle, ulCycles, aulScd, aulMcd, aucMcdValid, &ulDone);
+        for (uint32_t i = 0; i < ulDone; ++i) {
+            if (aucMcdValid[i])
+                printf("sample %u: word 1 %u, word 2 %u\n", ulFirst + i + 1, aulScd[i], aulMcd[i]);
+            else
+                printf("sample %u: word 1 %u, word 2 not valid\n", ulFirst + i + 1, aulScd[i]);
+        }
         if (lResult != BISS_OK)
-            return bReport("ReadSens", lResult);
-        if (bMcdValid)
-            printf("sample %u: word 1 %u, word 2 %u\n", i + 1, aulScd[0], aulMcd[0]);
-        else
-            printf("sample %u: word 1 %u, word 2 not valid\n", i + 1, aulScd[0]);
+            return bReport("ReadSensBlock", lResult);
     }
     const double dSeconds = (dNowMs() - dStart) / 1000.0;
     if (dSeconds > 0)

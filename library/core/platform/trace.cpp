@@ -1,6 +1,7 @@
 #include "trace.h"
 
 #include "driver_files.h"
+#include "tarnbus/result_names.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -33,23 +34,7 @@ void vTrace(const char *strFormat, ...)
 
 const char *strResultName(int32_t lResult)
 {
-    static const char *const astrNames[] = {
-        "BISS_OK",
-        "BISS_INVALID_HANDLE",
-        "BISS_INVALID_INTERFACE",
-        "BISS_INTERFACE_NOT_FOU",
-        "BISS_MASTERCOMM_FAILED",
-        "BISS_INVALID_MASTERADR",
-        "BISS_INVALID_MASTERDAT",
-        "BISS_INVALID_PARAMETER",
-        "BISS_INIT_FAILED",
-        "BISS_TIMEOUT",
-        "BISS_REGERROR",
-        "BISS_COMM_FAILED",
-    };
-    if (lResult < 0 || lResult >= static_cast<int32_t>(sizeof astrNames / sizeof astrNames[0]))
-        return "unknown result";
-    return astrNames[lResult];
+    return strBissResultName(lResult);
 }
 
 } // namespace tarnbus
