@@ -199,6 +199,8 @@ BissEnum BissClass::eReadSens(uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdVal
 {
     if (!pulScd || !pulMcd || !pbMcdValid)
         return BISS_INVALID_PARAMETER;
+    if (bMasterConfigFailed())
+        return BISS_MASTERCOMM_FAILED;
     if (bCycleInterface(eInterface) && bBatchedCycles() && ulReqCount == 0)
         return eReadSensBatched(pulScd, pulMcd, pbMcdValid);
     BissEnum eResult = eStartBissTransfer(1, 0);
