@@ -159,6 +159,7 @@ int CmdPosition(TCliContext &Context)
     };
     WriteRows();
 
+    bool AdapterLost = false;
     const int64_t DurationUs = static_cast<int64_t>(Options.Duration * 1e6);
     const bool Counted = !Options.Follow && Options.Duration <= 0;
     while (!g_interrupted && !WriteFailed) {
@@ -176,6 +177,12 @@ int CmdPosition(TCliContext &Context)
         if (Csv.isOpen())
             TPositionRun::AppendCsvRows(Result, Rows);
         WriteRows();
+        // An adapter or master that cannot be reached gives no further cycle: the run ends here
+        // instead of counting every cycle left as another failure.
+        if (Result.Failure == FailAdapter) {
+            AdapterLost = true;
+            break;
+        }
     }
     std::fflush(stdout);
 
@@ -195,6 +202,11 @@ int CmdPosition(TCliContext &Context)
         Csv.close();
     if (WriteFailed)
         return 1;
+    if (AdapterLost) {
+        FailCode(QStringLiteral("the adapter stopped answering after %1 cycles").arg(Run.Cycles()),
+                 Run.Last().Code);
+        return 1;
+    }
     if (Run.Failed() != 0) {
         Fail(QStringLiteral("%1 of %2 cycles delivered no valid data").arg(Run.Failed()).arg(Run.Cycles()));
         return 1;

@@ -1,5 +1,6 @@
 #include "BissCom.h"
 
+#include <tarnbus/result_names.h>
 #include <tarnbus/tarnbus.h>
 
 #include <QTime>
@@ -138,24 +139,9 @@ int32_t TBissCom::CheckComm(uint32_t Selector, uint32_t SlaveId)
 
 bool TBissCom::ReadPositions(uint32_t Cycles, uint32_t *Scd, uint32_t *Mcd, uint8_t *McdValid, uint32_t &Done)
 {
+    // A block the library refuses runs no cycle and leaves the count alone.
     Done = 0;
-    uint32_t Slaves = 0;
-    if (Cycles == 0 || Cycles > kMaxPositionCycles || !Scd || !Mcd || !McdValid) {
-        LastResult = BISS_INVALID_PARAMETER;
-        return false;
-    }
-    // The library's block read, one ReadSens at a time with the same outcome. When ReadSensBlock is
-    // exported, everything from here to the return (the slave count included) becomes
-    //   LastResult = ReadSensBlock(Handle, Cycles, Scd, Mcd, McdValid, &Done);
-    LastResult = GetMasterConfig(Handle, 0, MC_E5_LOW_BITS, &Slaves);
-    for (uint32_t Cycle = 0; LastResult == BISS_OK && Cycle < Cycles; ++Cycle) {
-        bool Valid = false;
-        LastResult = ReadSens(Handle, Scd + size_t{Cycle} * Slaves, Mcd + size_t{Cycle} * Slaves, &Valid);
-        if (LastResult == BISS_OK) {
-            McdValid[Cycle] = Valid ? 1 : 0;
-            Done = Cycle + 1;
-        }
-    }
+    LastResult = ReadSensBlock(Handle, Cycles, Scd, Mcd, McdValid, &Done);
     return LastResult == BISS_OK;
 }
 
@@ -229,22 +215,8 @@ QString TBissCom::EscapeText(const QString &Text)
 
 QString TBissCom::ResultName(int32_t Code)
 {
-    static const char *const Names[] = {
-        "BISS_OK",
-        "BISS_INVALID_HANDLE",
-        "BISS_INVALID_INTERFACE",
-        "BISS_INTERFACE_NOT_FOU",
-        "BISS_MASTERCOMM_FAILED",
-        "BISS_INVALID_MASTERADR",
-        "BISS_INVALID_MASTERDAT",
-        "BISS_INVALID_PARAMETER",
-        "BISS_INIT_FAILED",
-        "BISS_TIMEOUT",
-        "BISS_REGERROR",
-        "BISS_COMM_FAILED",
-    };
-    if (Code >= 0 && Code < static_cast<int32_t>(std::size(Names)))
-        return QString::fromLatin1(Names[Code]);
+    if (Code >= BISS_OK && Code <= BISS_COMM_FAILED)
+        return QString::fromLatin1(strBissResultName(Code));
     return QStringLiteral("code %1").arg(Code);
 }
 

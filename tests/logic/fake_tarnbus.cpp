@@ -98,21 +98,24 @@ int32_t ReadMaster(uint32_t ulHandle, uint32_t ulAddress, uint32_t *pulData)
     return record("ReadMaster", {ulHandle, ulAddress});
 }
 
-int32_t ReadSens(uint32_t ulHandle, uint32_t *pulScd, uint32_t *pulMcd, bool *pbMcdValid)
+int32_t ReadSensBlock(uint32_t ulHandle, uint32_t ulCycles, uint32_t *pulScd, uint32_t *pulMcd,
+                      uint8_t *pucMcdValid, uint32_t *pulDone)
 {
-    const int32_t r = record("ReadSens", {ulHandle});
+    const int32_t r = record("ReadSensBlock", {ulHandle, ulCycles});
     fake::Library &l = fake::lib();
-    if (r != BISS_OK)
-        return r; // a failed cycle leaves the caller's arrays alone
-    *pbMcdValid = false;
-    for (uint32_t s = 0; s < l.slaves; ++s) {
-        pulScd[s] = 100 * l.sample + s;
-        if (l.mcdSlaves & (1u << s)) {
-            pulMcd[s] = 1000 * l.sample + s;
-            *pbMcdValid = true;
+    // A failing block stores the cycles before its failing one, and nothing of it or after it.
+    const uint32_t stored = r == BISS_OK ? ulCycles : std::min(ulCycles, l.doneOnFailure);
+    for (uint32_t c = 0; c < stored; ++c, ++l.sample) {
+        pucMcdValid[c] = 0;
+        for (uint32_t s = 0; s < l.slaves; ++s) {
+            pulScd[c * l.slaves + s] = 100 * l.sample + s;
+            if (l.mcdSlaves & (1u << s)) {
+                pulMcd[c * l.slaves + s] = 1000 * l.sample + s;
+                pucMcdValid[c] = 1;
+            }
         }
     }
-    ++l.sample;
+    *pulDone = stored;
     return r;
 }
 

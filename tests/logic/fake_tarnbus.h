@@ -25,8 +25,9 @@ struct Library {
     std::vector<uint8_t> registers = std::vector<uint8_t>(128, 0);
     int32_t countChange = 0; // added to *pulCount by reads
     uint32_t slaves = 1;     // GetMasterConfig's answer for every item
-    uint32_t sample = 0;    // ReadSens: a good cycle gives slave s the word 100 * sample + s, then sample + 1
-    uint32_t mcdSlaves = 1; // ReadSens: slaves (bit mask) with a valid second word, 1000 * sample + s
+    uint32_t sample = 0;     // ReadSensBlock: a stored cycle gives slave s 100 * sample + s, then sample + 1
+    uint32_t mcdSlaves = 1;  // ReadSensBlock: slaves (bit mask) with a valid second word, 1000 * sample + s
+    uint32_t doneOnFailure = 0; // ReadSensBlock: the cycles a failing block stores
     std::vector<const Call *> named(const std::string &name) const;
 };
 

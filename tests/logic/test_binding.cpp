@@ -131,9 +131,9 @@ TEST_F(Binding, ReadsLogWhatTheLibraryReportedAndProbesLogTheirCode)
     EXPECT_EQ(windows[0]->lines.last(), QStringLiteral("Check: 11"));
 }
 
-// A block of position samples: cycle after cycle, stopping at the first failing cycle with the cycles
-// before it stored and nothing of it or after it; a refused block calls nothing.
-TEST_F(Binding, ReadPositionsStoresTheCyclesBeforeTheFirstFailure)
+// A block of position samples goes to the library whole, its arrays cycle-major; a failing block
+// reports the cycles stored before the failure, and a refused one none.
+TEST_F(Binding, ReadPositionsHandsTheBlockToTheLibraryAndReportsWhatItStored)
 {
     fake::lib().slaves = 2;
     fake::lib().mcdSlaves = 2; // slave 1 only
@@ -143,28 +143,21 @@ TEST_F(Binding, ReadPositionsStoresTheCyclesBeforeTheFirstFailure)
     uint32_t done = 99;
     EXPECT_TRUE(com.ReadPositions(2, scd.data(), mcd.data(), valid.data(), done));
     EXPECT_EQ(done, 2u);
+    EXPECT_EQ(fake::lib().calls.back().args, (std::vector<uint32_t>{com.Handle, 2}));
     EXPECT_EQ(scd, (std::array<uint32_t, 10>{0, 1, 100, 101, 7, 7, 7, 7, 7, 7}));
     EXPECT_EQ(mcd, (std::array<uint32_t, 10>{7, 1, 7, 1001, 7, 7, 7, 7, 7, 7}));
     EXPECT_EQ(valid, (std::array<uint8_t, 5>{1, 1, 7, 7, 7}));
 
-    scd.fill(7), mcd.fill(7), valid.fill(7);
-    fake::lib().calls.clear();
-    fake::lib().results = {BISS_OK, BISS_OK, BISS_OK, BISS_TIMEOUT, BISS_OK};
+    fake::lib().results = {BISS_TIMEOUT, BISS_INVALID_PARAMETER};
+    fake::lib().doneOnFailure = 1;
     EXPECT_FALSE(com.ReadPositions(5, scd.data(), mcd.data(), valid.data(), done));
     EXPECT_EQ(com.LastResult, BISS_TIMEOUT);
-    EXPECT_EQ(done, 2u);
-    EXPECT_EQ(fake::lib().named("ReadSens").size(), 3u); // nothing after the failing cycle
-    EXPECT_EQ(scd, (std::array<uint32_t, 10>{200, 201, 300, 301, 7, 7, 7, 7, 7, 7}));
-    EXPECT_EQ(valid, (std::array<uint8_t, 5>{1, 1, 7, 7, 7}));
+    EXPECT_EQ(done, 1u);
 
-    fake::lib().calls.clear();
+    fake::lib().doneOnFailure = 0;
     EXPECT_FALSE(com.ReadPositions(0, scd.data(), mcd.data(), valid.data(), done));
-    EXPECT_FALSE(
-        com.ReadPositions(TBissCom::kMaxPositionCycles + 1, scd.data(), mcd.data(), valid.data(), done));
-    EXPECT_FALSE(com.ReadPositions(1, scd.data(), nullptr, valid.data(), done));
     EXPECT_EQ(com.LastResult, BISS_INVALID_PARAMETER);
     EXPECT_EQ(done, 0u);
-    EXPECT_TRUE(fake::lib().calls.empty());
 }
 
 TEST_F(Binding, EscapeTextKeepsPrintableAndGermanLetters)
