@@ -6,6 +6,8 @@
 
 #include "usbmodel.h"
 
+#include <vector>
+
 namespace {
 
 // Opens the adapter through the open driver on the model's chip and starts the master.
@@ -82,9 +84,7 @@ void BM_OpenDriverReadSens(benchmark::State &state)
 }
 BENCHMARK(BM_OpenDriverReadSens)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
-// 1000 cycles as 1000 single ReadSens calls, the counters per call.
-// TODO(block read): when ReadSensBlock lands, add BM_OpenDriverReadSensBlock1000 beside this one: one
-// ReadSensBlock of 1000 cycles per iteration, UsbCost(1), so that the two rows compare directly.
+// 1000 cycles as 1000 single ReadSens calls, the counters per 1000 cycles.
 void BM_OpenDriverReadSensTimes1000(benchmark::State &state)
 {
     const uint32_t h = ulOpenOnModel(state);
@@ -102,5 +102,22 @@ void BM_OpenDriverReadSensTimes1000(benchmark::State &state)
     CloseInterface(h);
 }
 BENCHMARK(BM_OpenDriverReadSensTimes1000)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The same 1000 cycles as one block read.
+void BM_OpenDriverReadSensBlock1000(benchmark::State &state)
+{
+    const uint32_t h = ulOpenOnModel(state);
+    UsbCost cost(1);
+    std::vector<uint32_t> vecScd(1000), vecMcd(1000);
+    std::vector<uint8_t> vecValid(1000);
+    uint32_t ulDone = 0;
+    for (auto _ : state) {
+        if (ReadSensBlock(h, 1000, vecScd.data(), vecMcd.data(), vecValid.data(), &ulDone) != BISS_OK)
+            state.SkipWithError("ReadSensBlock failed");
+    }
+    cost.vReport(state);
+    CloseInterface(h);
+}
+BENCHMARK(BM_OpenDriverReadSensBlock1000)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
