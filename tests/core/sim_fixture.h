@@ -8,7 +8,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tarnbus/tarnbus.h"
@@ -44,6 +46,20 @@ protected:
         EXPECT_EQ(BISS_OK, InitBissComm(ulHandle));
         tbsim_clear_logs();
         return ulHandle;
+    }
+
+    // One encoder on the line, its cycles polled 4 times, slave 0 in register mode C or B, and the
+    // master configured and started; Items come first (slave 0's data words, for example).
+    static void vStartLine(uint32_t h, bool bModeC,
+                           std::initializer_list<std::pair<MasterConfigEnum, uint32_t>> Items = {})
+    {
+        for (const auto &[eItem, ulValue] : Items)
+            EXPECT_EQ(BISS_OK, SetMasterConfig(h, 0, eItem, ulValue));
+        EXPECT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
+        EXPECT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
+        EXPECT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, bModeC ? 1 : 0));
+        EXPECT_EQ(BISS_OK, WriteMasterConfig(h, 1));
+        EXPECT_EQ(BISS_OK, InitBissComm(h));
     }
 
     // The master log as text: its writes as "E3=01 E2=28 ...", or every access as "WE3 RF0 ..." with

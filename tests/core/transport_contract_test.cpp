@@ -136,12 +136,7 @@ TEST_P(TransportContract, StartUpConfigurationAndRegisterModeBRunUnchanged)
 TEST_P(TransportContract, SensorCyclesAloneAndInBlocksAndAfterAGlitch)
 {
     const uint32_t h = ulOpenKind();
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA1_LENGTH, 10));
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA2_LENGTH, 24));
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
-    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
-    ASSERT_EQ(BISS_OK, InitBissComm(h));
+    vStartLine(h, false, {{MC_DATA1_LENGTH, 10}, {MC_DATA2_LENGTH, 24}});
     tbsim_slave_sensor_set(0, 0, 10, 10, 1, 0);
     tbsim_slave_sensor_set(0, 1, 24, 500, 2, 0);
     tbsim_clear_logs();

@@ -179,12 +179,7 @@ TEST_F(UsbTransportTest, NoReadTakesTheAnswerOfAnEarlierOne)
 TEST_F(UsbTransportTest, ABatchIsOneExchangeSplitOnlyAtTheDeviceBuffers)
 {
     const uint32_t h = ulOpen();
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA1_LENGTH, 10));
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_DATA2_LENGTH, 24));
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
-    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
-    ASSERT_EQ(BISS_OK, InitBissComm(h));
+    vStartLine(h, false, {{MC_DATA1_LENGTH, 10}, {MC_DATA2_LENGTH, 24}});
     uint32_t ulScd = 0, ulMcd = 0;
     bool bValid = false;
     for (const tbsim_fault eFault :

@@ -12,11 +12,7 @@ protected:
     uint32_t ulOpenModeC()
     {
         const uint32_t h = ulOpen();
-        EXPECT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
-        EXPECT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
-        EXPECT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 1));
-        EXPECT_EQ(BISS_OK, WriteMasterConfig(h, 1));
-        EXPECT_EQ(BISS_OK, InitBissComm(h));
+        vStartLine(h, true);
         tbsim_clear_logs();
         return h;
     }
@@ -133,10 +129,7 @@ TEST_F(RegisterModeCTest, OnTheParallelPortTheCycleStepsCarryTheFrames)
         tbsim_reset_default();
         tbsim_set_port(0x378, iWiring);
         const uint32_t h = ulOpen(INTERFACE_LPT1 + iWiring - 1, BISS_OK, "0x378");
-        EXPECT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
-        EXPECT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
-        EXPECT_EQ(BISS_OK, WriteMasterConfig(h, 1));
-        EXPECT_EQ(BISS_OK, InitBissComm(h));
+        vStartLine(h, false);
 
         Bytes vecB(8), vecC(8);
         uint32_t ulCount = 8;
@@ -168,11 +161,7 @@ TEST_F(RegisterModeCTest, OnTheParallelPortACallThatGivesUpLeavesNoFrameBehind)
 {
     tbsim_set_port(0x378, 1);
     const uint32_t h = ulOpen(INTERFACE_LPT1, BISS_OK, "0x378");
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
-    ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 1));
-    ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
-    ASSERT_EQ(BISS_OK, InitBissComm(h));
+    vStartLine(h, true);
     tbsim_set_fault(TBSIM_CONTROL_NEVER_READY, 1, 0);
     uint8_t uc = 0;
     uint32_t ulCount = 1;
@@ -364,11 +353,7 @@ TEST_F(RegisterModeCTest, WriteThatFailsInItsByteCommitsNothing)
         tbsim_reset_default();
         tbsim_set_port(0x378, 1);
         const uint32_t h = ulOpen(ulKind, BISS_OK, ulKind == INTERFACE_USB ? "" : "0x378");
-        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E5_LOW_BITS, 1));
-        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_E6_LOW5, 4));
-        ASSERT_EQ(BISS_OK, SetMasterConfig(h, 0, MC_SLAVE_MODE_C, 1));
-        ASSERT_EQ(BISS_OK, WriteMasterConfig(h, 1));
-        ASSERT_EQ(BISS_OK, InitBissComm(h));
+        vStartLine(h, true);
         tbsim_slave_set(0, 19, 0x0C);
         tbsim_set_fault(TBSIM_CONTROL_CDS_FLIP, 1, 22);
         uint8_t uc = 0x3C;
