@@ -46,12 +46,14 @@ bool ReadAgreed(TRC_Device &Device, uint32_t Address, std::array<uint8_t, Config
     std::array<uint8_t, ConfigBlockSize> First{}, Second{};
     if (!Device.ReadBlock(Address, First) || !Device.ReadBlock(Address, Second))
         return false;
-    if (First != Second && !Device.ReadBlock(Address, Block))
-        return false;
-    if (First == Second || Block == First || Block == Second) {
-        Block = First == Second ? First : Block;
+    if (First == Second) {
+        Block = First;
         return true;
     }
+    if (!Device.ReadBlock(Address, Block))
+        return false;
+    if (Block == First || Block == Second)
+        return true;
     Unsteady = true;
     return false;
 }
